@@ -1,0 +1,195 @@
+#include "IcmpWire.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace icmpwire {
+
+std::uint16_t readBe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+std::uint32_t readBe32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+void writeBe16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 8);
+    p[1] = static_cast<std::uint8_t>(v & 0xFF);
+}
+
+std::uint16_t checksum(std::span<const std::uint8_t> bytes) {
+    std::uint64_t sum = 0;
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2)
+        sum += readBe16(bytes.data() + i);
+    if (i < bytes.size())
+        sum += std::uint32_t{bytes[i]} << 8;
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> packet(kIcmpHeaderSize + data.size());
+    packet[0] = kEchoRequest;
+    packet[1] = 0;
+    writeBe16(&packet[4], id);
+    writeBe16(&packet[6], seq);
+    std::copy(data.begin(), data.end(), packet.begin() + kIcmpHeaderSize);
+    writeBe16(&packet[2], checksum(packet));
+    return packet;
+}
+
+bool isErrorType(std::uint8_t type) {
+    return type == kDestUnreachable || type == kSourceQuench || type == kTimeExceeded || type == kParameterProblem;
+}
+
+namespace {
+
+// Network-order address from four bytes as they stand in a header.
+std::uint32_t addressAt(const std::uint8_t* p) {
+    std::uint32_t a;
+    std::memcpy(&a, p, 4);
+    return a;
+}
+
+bool isOurReply(std::span<const std::uint8_t> icmp, const Expectation& expect, bool checkId) {
+    if (icmp.size() < kIcmpHeaderSize || icmp[0] != kEchoReply || icmp[1] != 0)
+        return false;
+    if (checkId && readBe16(&icmp[4]) != expect.id)
+        return false;
+    if (readBe16(&icmp[6]) != expect.seq)
+        return false;
+    auto data = icmp.subspan(kIcmpHeaderSize);
+    return std::ranges::equal(data, expect.data);
+}
+
+// The first 8 bytes of our request as quoted inside an error.
+bool quotesOurRequest(std::span<const std::uint8_t> quoted, const Expectation& expect, bool checkId) {
+    if (quoted.size() < kIcmpHeaderSize || quoted[0] != kEchoRequest || quoted[1] != 0)
+        return false;
+    if (checkId && readBe16(&quoted[4]) != expect.id)
+        return false;
+    return readBe16(&quoted[6]) == expect.seq;
+}
+
+} // namespace
+
+Outcome parseRawPacket(std::span<const std::uint8_t> packet, const Expectation& expect) {
+    Outcome out;
+    if (packet.size() < kMinIpHeaderSize || (packet[0] >> 4) != 4)
+        return out;
+    const std::size_t ihl = std::size_t{packet[0] & 0x0Fu} * 4;
+    if (ihl < kMinIpHeaderSize || ihl > packet.size() || packet[9] != 1)
+        return out;
+    auto icmp = packet.subspan(ihl);
+    if (icmp.size() < kIcmpHeaderSize || checksum(icmp) != 0)
+        return out;
+
+    const std::uint32_t from = addressAt(&packet[12]);
+    out.from = from;
+    out.ttl = packet[8];
+    out.type = icmp[0];
+    out.code = icmp[1];
+
+    if (icmp[0] == kEchoReply) {
+        if (from == expect.target && isOurReply(icmp, expect, true)) {
+            out.verdict = Verdict::Reply;
+            out.dataSize = icmp.size() - kIcmpHeaderSize;
+        }
+        return out;
+    }
+    if (!isErrorType(icmp[0]))
+        return out;
+
+    // The error quotes the offending datagram: its IPv4 header and at least
+    // the first 8 bytes of our echo request.
+    auto inner = icmp.subspan(kIcmpHeaderSize);
+    if (inner.size() < kMinIpHeaderSize || (inner[0] >> 4) != 4)
+        return out;
+    const std::size_t innerIhl = std::size_t{inner[0] & 0x0Fu} * 4;
+    if (innerIhl < kMinIpHeaderSize || innerIhl + kIcmpHeaderSize > inner.size())
+        return out;
+    if (inner[9] != 1 || addressAt(&inner[16]) != expect.target)
+        return out;
+    if (quotesOurRequest(inner.subspan(innerIhl), expect, true))
+        out.verdict = Verdict::IcmpError;
+    return out;
+}
+
+Outcome parsePingMessage(std::span<const std::uint8_t> message, std::uint32_t from, const Expectation& expect) {
+    Outcome out;
+    if (message.size() < kIcmpHeaderSize)
+        return out;
+    out.from = from;
+    out.type = message[0];
+    out.code = message[1];
+    // The kernel rewrites the identifier of a ping socket and hands over only
+    // replies carrying it, so the identifier needs no check here.
+    if (from == expect.target && isOurReply(message, expect, false)) {
+        out.verdict = Verdict::Reply;
+        out.dataSize = message.size() - kIcmpHeaderSize;
+    }
+    return out;
+}
+
+Outcome parsePingError(std::uint8_t type, std::uint8_t code, std::uint32_t offender,
+                       std::span<const std::uint8_t> quoted, const Expectation& expect) {
+    Outcome out;
+    out.type = type;
+    out.code = code;
+    out.from = offender;
+    if (isErrorType(type) && quotesOurRequest(quoted, expect, false))
+        out.verdict = Verdict::IcmpError;
+    return out;
+}
+
+std::uint32_t statusForIcmp(std::uint8_t type, std::uint8_t code) {
+    switch (type) {
+    case kDestUnreachable:
+        switch (code) {
+        case 0:
+        case 6:
+        case 9:
+        case 11:
+            return 11002;
+        case 1:
+            return 11003;
+        case 2:
+            return 11004;
+        case 3:
+            return 11005;
+        case 4:
+            return 11009;
+        default:
+            return 11003;
+        }
+    case kTimeExceeded:
+        return code == 0 ? 11013 : 11014;
+    case kParameterProblem:
+        return 11015;
+    case kSourceQuench:
+        return 11016;
+    default:
+        return 11050;
+    }
+}
+
+std::uint32_t statusForErrno(int error) {
+    switch (error) {
+    case EMSGSIZE:
+        return 11009;
+    case ENETUNREACH:
+        return 11002;
+    case EHOSTUNREACH:
+        return 11003;
+    case EACCES:
+        return 11018;
+    default:
+        return 11050;
+    }
+}
+
+} // namespace icmpwire

@@ -1,0 +1,44 @@
+#include "ReadyWaiter.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <poll.h>
+
+bool PollWaiter::waitReady(int fd, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    // An interrupted wait returns early; the caller recomputes what is left.
+    const int rc = ::poll(&p, 1, timeoutMs);
+    return rc > 0;
+}
+
+bool EventLoopWaiter::waitReady(int fd, int timeoutMs) {
+    PollWaiter poller;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return poller.waitReady(fd, timeoutMs);
+    if (poller.waitReady(fd, 0))
+        return true;
+
+    QEventLoop loop;
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(timeoutMs);
+    // Errors queued on a ping socket raise POLLERR alone; event dispatchers
+    // are not bound to report that as readable, so look now and then as well.
+    QTimer errorCheck;
+    QObject::connect(&errorCheck, &QTimer::timeout, &loop, [&] {
+        if (poller.waitReady(fd, 0))
+            loop.quit();
+    });
+    errorCheck.start(50);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return poller.waitReady(fd, 0);
+}

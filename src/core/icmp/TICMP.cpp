@@ -1,0 +1,146 @@
+#include "TICMP.h"
+
+#include "GaiResolver.h"
+#include "IcmpWire.h"
+#include "LinuxIcmpSocket.h"
+#include "text/Inet.h"
+
+#include <algorithm>
+#include <cstring>
+
+const char TICMP::EchoPayloadText[] = "Echo request data text of the ping requester.";
+
+namespace {
+
+std::unique_ptr<IEchoTransport> openTransport(SocketKind kind) {
+    int error = 0;
+    auto socket = LinuxIcmpSocket::open(kind, &error);
+    if (!socket)
+        throw TICMPException(QStringLiteral("Unable to get ping handle"));
+    return socket;
+}
+
+} // namespace
+
+TICMP::TICMP(SocketKind kind) : TICMP(openTransport(kind), std::make_shared<GaiResolver>()) {}
+
+TICMP::TICMP(std::unique_ptr<IEchoTransport> transport, std::shared_ptr<IHostResolver> resolver)
+    : m_transport(std::move(transport)), m_resolver(std::move(resolver)) {}
+
+TICMP::~TICMP() = default;
+
+void TICMP::SetAddress(const QString& address) {
+    if (address == m_address)
+        return;
+    m_address = address;
+    m_addressResolved = false;
+}
+
+void TICMP::display(const QString& message) {
+    if (OnDisplay)
+        OnDisplay(this, message);
+}
+
+void TICMP::ResolveAddress() {
+    m_targetAddress = inet::parse(m_address);
+    if (m_targetAddress == inet::kAddrNone) {
+        const LookupAnswer answer = m_resolver->lookup(m_address.toUtf8());
+        if (answer.error != 0) {
+            m_lastStatus = answer.error;
+            display(QStringLiteral("Unable to resolve ") + m_address);
+            return;
+        }
+        m_targetAddress = answer.address;
+    }
+    m_resolvedIP = inet::format(m_targetAddress);
+    m_addressResolved = true;
+}
+
+std::vector<std::uint8_t> TICMP::EchoPayload(std::int32_t size) {
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(std::max(size, 0)), ' ');
+    const std::size_t textLength = std::strlen(EchoPayloadText);
+    std::memcpy(data.data(), EchoPayloadText, std::min(data.size(), textLength));
+    return data;
+}
+
+// Values the network cannot carry end the echo at once with a status of their
+// own instead of reaching the socket.
+EchoResult TICMP::sendChecked(const std::vector<std::uint8_t>& data) {
+    EchoResult result;
+    if (Size < 0)
+        result.status = 11011; // Bad request
+    else if (static_cast<std::size_t>(Size) > icmpwire::kMaxPayload)
+        result.status = 11009; // Packet too big
+    else if (Timeout <= 0)
+        result.status = 11010; // Request timed out
+    else if ((TTL & 0xFF) == 0)
+        result.status = 11013; // TTL expired in transit
+    else
+        result = m_transport->echo(EchoRequest{m_targetAddress, data, static_cast<std::uint8_t>(TTL & 0xFF),
+                                               static_cast<std::uint8_t>(Flags & 0xFF), Timeout});
+    return result;
+}
+
+int TICMP::SendEcho() {
+    m_lastStatus = 0;
+    if (!m_addressResolved)
+        ResolveAddress();
+    if (m_targetAddress == inet::kAddrNone) {
+        m_lastStatus = 11018;
+        display(QStringLiteral("Invalid host address"));
+        return 0;
+    }
+
+    // No buffer for a size the network cannot carry: it could be gigabytes.
+    const bool sizeFits = Size >= 0 && static_cast<std::size_t>(Size) <= icmpwire::kMaxPayload;
+    const std::vector<std::uint8_t> data = sizeFits ? EchoPayload(Size) : std::vector<std::uint8_t>{};
+    if (OnEchoRequest)
+        OnEchoRequest(this);
+
+    const EchoResult outcome = sendChecked(data);
+    m_lastStatus = outcome.status;
+    m_lastReply = outcome.reply;
+    if (OnEchoReply)
+        OnEchoReply(this, outcome.replies);
+    return outcome.replies;
+}
+
+QString TICMP::StatusText() const {
+    return StatusText(m_lastStatus);
+}
+
+QString TICMP::StatusText(std::uint32_t status) {
+    static const struct {
+        std::uint32_t code;
+        const char* text;
+    } table[] = {
+        {0, "No error"},
+        {11001, "Buffer too small"},
+        {11002, "Destination network unreachable"},
+        {11003, "Destination host unreachable"},
+        {11004, "Destination protocol unreachable"},
+        {11005, "Destination port unreachable"},
+        {11006, "No resources"},
+        {11007, "Bad option"},
+        {11008, "Hardware error"},
+        {11009, "Packet too big"},
+        {11010, "Request timed out"},
+        {11011, "Bad request"},
+        {11012, "Bad route"},
+        {11013, "TTL expired in transit"},
+        {11014, "TTL expired in reassembly"},
+        {11015, "Parameter problem"},
+        {11016, "Source quench"},
+        {11017, "Option too big"},
+        {11018, "Bad Destination"},
+        {11019, "Address deleted"},
+        {11020, "Spec MTU change"},
+        {11021, "MTU change"},
+        {11050, "General failure"},
+        {11255, "Pending"},
+    };
+    for (const auto& row : table)
+        if (row.code == status)
+            return QString::fromLatin1(row.text);
+    return QStringLiteral("ICMP error #") + QString::number(status);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "AsyncLookup.h"
+#include "icmp/TICMP.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class TPing;
+using TPingDisplay = std::function<void(QObject* Sender, TICMP* Icmp, const QString& Msg)>;
+using TPingRequest = std::function<void(QObject* Sender, TICMP* Icmp)>;
+using TPingReply = std::function<void(QObject* Sender, TICMP* Icmp, int Error)>;
+using TDnsLookupDone = std::function<void(QObject* Sender, std::uint16_t Error)>;
+
+// The ping component: owns one echo requester, publishes its settings and
+// events, and adds a host-name lookup that never blocks the caller. A dotted
+// address is answered before StartDnsLookup returns; a name later, from the
+// event loop.
+class TPing : public QObject {
+    Q_OBJECT
+public:
+    // The system's ICMP socket and resolver; throws TICMPException.
+    explicit TPing(QObject* owner, SocketKind kind = SocketKind::Auto);
+    // For tests: any requester and lookup service.
+    TPing(QObject* owner, std::unique_ptr<TICMP> icmp, std::unique_ptr<IAsyncLookup> lookup);
+    ~TPing() override;
+
+    virtual void StartDnsLookup(const QString& host);
+    void AbortDnsLookup();
+    const QString& DnsLookupResult() const { return m_dnsLookupResult; }
+    bool LookupPending() const { return m_pendingLookup != 0; }
+
+    int SendEcho() { return m_icmp->SendEcho(); }
+    void LastReply(TIcmpEchoReply& reply) const { reply = m_icmp->LastReply(); }
+    QString StatusText() const { return m_icmp->StatusText(); }
+    QString ResolvedIP() const { return m_icmp->ResolvedIP(); }
+
+    QString Address() const { return m_icmp->Address(); }
+    void SetAddress(const QString& address) { m_icmp->SetAddress(address); }
+    std::int32_t Size() const { return m_icmp->Size; }
+    void SetSize(std::int32_t size) { m_icmp->Size = size; }
+    std::int32_t Timeout() const { return m_icmp->Timeout; }
+    void SetTimeout(std::int32_t timeout) { m_icmp->Timeout = timeout; }
+    std::int32_t TTL() const { return m_icmp->TTL; }
+    void SetTTL(std::int32_t ttl) { m_icmp->TTL = ttl; }
+    std::int32_t Flags() const { return m_icmp->Flags; }
+    void SetFlags(std::int32_t flags) { m_icmp->Flags = flags; }
+
+    TPingDisplay OnDisplay;
+    TPingRequest OnEchoRequest;
+    TPingReply OnEchoReply;
+    TDnsLookupDone OnDnsLookupDone;
+
+private:
+    void bindRequester();
+    void LookupDone(std::uint64_t id, std::uint16_t error, std::uint32_t address);
+
+    std::unique_ptr<TICMP> m_icmp;
+    std::unique_ptr<IAsyncLookup> m_lookup;
+    std::uint64_t m_pendingLookup = 0;
+    QString m_dnsLookupResult;
+};

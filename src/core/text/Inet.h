@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The classic dotted-address rules: short and hexadecimal/octal forms are
+// accepted, and "255.255.255.255" parses to the same value as a failure.
+namespace inet {
+
+inline constexpr std::uint32_t kAddrNone = 0xFFFFFFFFu;
+
+// inet_addr: network byte order, kAddrNone for text that is no address.
+std::uint32_t parse(const QString& text);
+// inet_ntoa: the normal dotted form.
+QString format(std::uint32_t address);
+
+} // namespace inet

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "icmp/HostResolver.h"
+#include "ping/AsyncLookup.h"
+
+#include <QMap>
+#include <QMetaObject>
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+// A resolver with a fixed table of names; unknown names give 11001.
+class FakeResolver : public IHostResolver {
+public:
+    LookupAnswer lookup(const QByteArray& name) override {
+        lookups.push_back(name);
+        const auto it = table.find(name);
+        return it == table.end() ? LookupAnswer{11001, 0} : *it;
+    }
+    QMap<QByteArray, LookupAnswer> table;
+    std::vector<QByteArray> lookups;
+};
+
+// Background lookups that finish only when the test says so: complete()
+// posts the answer to the event loop, as the real service does.
+class FakeLookup : public IAsyncLookup {
+public:
+    struct Started {
+        std::uint64_t id;
+        QByteArray name;
+        bool cancelled = false;
+    };
+
+    void setCompletion(Completion c) override { *m_completion = std::move(c); }
+    std::uint64_t start(const QByteArray& name, int* error) override {
+        if (startError) {
+            *error = startError;
+            return 0;
+        }
+        started.push_back({++m_lastId, name});
+        return m_lastId;
+    }
+    bool cancel(std::uint64_t id, int* error) override {
+        if (cancelError) {
+            *error = cancelError;
+            return false;
+        }
+        for (auto& s : started)
+            if (s.id == id)
+                s.cancelled = true;
+        return true;
+    }
+    // Delivers an answer for lookup `id` through the event loop.
+    void complete(std::uint64_t id, std::uint16_t error, std::uint32_t address = 0) {
+        QMetaObject::invokeMethod(
+            &m_receiver,
+            [completion = m_completion, id, error, address] {
+                if (*completion)
+                    (*completion)(id, error, address);
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::vector<Started> started;
+    int startError = 0;
+    int cancelError = 0;
+
+private:
+    QObject m_receiver;
+    std::shared_ptr<Completion> m_completion = std::make_shared<Completion>();
+    std::uint64_t m_lastId = 0;
+};

@@ -1,0 +1,225 @@
+#include "FakeEcho.h"
+#include "FakeResolver.h"
+#include "icmp/TICMP.h"
+#include "text/Inet.h"
+
+#include <QTest>
+
+class TestTICMP : public QObject {
+    Q_OBJECT
+
+    FakeEcho* echo = nullptr;
+    std::shared_ptr<FakeResolver> resolver;
+    std::unique_ptr<TICMP> icmp;
+    QStringList events;
+
+    QByteArray sentData(int i = -1) const {
+        const auto& s = i < 0 ? echo->sent.back() : echo->sent.at(i);
+        return QByteArray(reinterpret_cast<const char*>(s.data.data()), qsizetype(s.data.size()));
+    }
+
+private slots:
+    void init() {
+        auto transport = std::make_unique<FakeEcho>();
+        echo = transport.get();
+        resolver = std::make_shared<FakeResolver>();
+        resolver->table.insert("host", {0, inet::parse(QStringLiteral("192.0.2.7"))});
+        resolver->table.insert("Host", {0, inet::parse(QStringLiteral("192.0.2.8"))});
+        resolver->table.insert("255.255.255.255", {0, inet::kAddrNone});
+        icmp = std::make_unique<TICMP>(std::move(transport), resolver);
+        events.clear();
+        icmp->OnDisplay = [this](TICMP*, const QString& msg) { events << QStringLiteral("display:") + msg; };
+        icmp->OnEchoRequest = [this](TICMP*) { events << QStringLiteral("request"); };
+        icmp->OnEchoReply = [this](TICMP*, int n) { events << QStringLiteral("reply:%1").arg(n); };
+    }
+
+    void defaults() {
+        QCOMPARE(icmp->Size, 56);
+        QCOMPARE(icmp->Timeout, 4000);
+        QCOMPARE(icmp->TTL, 64);
+        QCOMPARE(icmp->Flags, 0);
+        QCOMPARE(icmp->LastStatus(), 0u);
+        QCOMPARE(icmp->StatusText(), QStringLiteral("No error"));
+    }
+
+    void payload_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray text = "Echo request data text of the ping requester.";
+        QTest::newRow("default 56") << 56 << text + QByteArray(11, ' ');
+        QTest::newRow("exactly 45") << 45 << text;
+        QTest::newRow("10 cuts the text") << 10 << QByteArray("Echo reque");
+        QTest::newRow("0 sends no data") << 0 << QByteArray();
+        QTest::newRow("1000 pads with blanks") << 1000 << text + QByteArray(955, ' ');
+    }
+    void payload() {
+        QFETCH(int, size);
+        QFETCH(QByteArray, expected);
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        icmp->Size = size;
+        icmp->SendEcho();
+        QCOMPARE(sentData(), expected);
+    }
+
+    void sendsLowBytesOfTtlAndFlags() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        icmp->TTL = 300;
+        icmp->Flags = 258;
+        icmp->Timeout = 750;
+        icmp->SendEcho();
+        const EchoRequest& r = echo->sent.back().request;
+        QCOMPARE(r.ttl, 44);
+        QCOMPARE(r.flags, 2);
+        QCOMPARE(r.timeoutMs, 750);
+        QCOMPARE(r.target, inet::parse(QStringLiteral("192.0.2.1")));
+    }
+
+    void answeredEcho() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), 12, 56, 61));
+        QCOMPARE(icmp->SendEcho(), 1);
+        QCOMPARE(events, QStringList({"request", "reply:1"}));
+        QCOMPARE(icmp->LastReply().RoundTripTime, 12u);
+        QCOMPARE(icmp->LastReply().Options.Ttl, 61);
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(icmp->StatusText(), QStringLiteral("No error"));
+    }
+
+    void timedOutEcho() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        echo->answers.push_back(FakeEcho::answered(1, 5, 56));
+        icmp->SendEcho();
+        QCOMPARE(icmp->SendEcho(), 0);
+        QCOMPARE(events.last(), QStringLiteral("reply:0"));
+        QCOMPARE(icmp->LastStatus(), 11010u);
+        QCOMPARE(icmp->StatusText(), QStringLiteral("Request timed out"));
+        // The record of the lost echo replaces the earlier one.
+        QCOMPARE(icmp->LastReply().RoundTripTime, 0u);
+    }
+
+    void dottedAddressNeedsNoLookup() {
+        icmp->SetAddress(QStringLiteral("10.1"));
+        icmp->SendEcho();
+        QVERIFY(resolver->lookups.empty());
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("10.0.0.1"));
+    }
+
+    void nameIsResolvedOncePerChange() {
+        icmp->SetAddress(QStringLiteral("host"));
+        icmp->SendEcho();
+        icmp->SetAddress(QStringLiteral("host")); // the same text keeps the resolution
+        icmp->SendEcho();
+        QCOMPARE(resolver->lookups.size(), size_t(1));
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.7"));
+
+        icmp->SetAddress(QStringLiteral("Host")); // case counts
+        icmp->SendEcho();
+        QCOMPARE(resolver->lookups.size(), size_t(2));
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.8"));
+        QCOMPARE(echo->sent.back().request.target, inet::parse(QStringLiteral("192.0.2.8")));
+    }
+
+    void unknownNameIsInvalidHost() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        echo->answers.push_back(FakeEcho::answered(1, 33, 56));
+        icmp->SendEcho();
+        events.clear();
+
+        icmp->SetAddress(QStringLiteral("nosuch.test"));
+        QCOMPARE(icmp->SendEcho(), 0);
+        QCOMPARE(events, QStringList({"display:Unable to resolve nosuch.test", "display:Invalid host address"}));
+        QCOMPARE(icmp->LastStatus(), 11018u);
+        QCOMPARE(icmp->StatusText(), QStringLiteral("Bad Destination"));
+        // Nothing was sent: the record and the resolved text stay as they were.
+        QCOMPARE(echo->sent.size(), size_t(1));
+        QCOMPARE(icmp->LastReply().RoundTripTime, 33u);
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.1"));
+
+        // A failed resolution is tried again at the next echo.
+        icmp->SendEcho();
+        QCOMPARE(resolver->lookups.size(), size_t(2));
+    }
+
+    void allOnesAddressCannotBeEchoed() {
+        icmp->SetAddress(QStringLiteral("255.255.255.255"));
+        QCOMPARE(icmp->SendEcho(), 0);
+        QCOMPARE(resolver->lookups.size(), size_t(1)); // looked up as a name
+        QCOMPARE(events, QStringList({"display:Invalid host address"}));
+        QCOMPARE(icmp->LastStatus(), 11018u);
+        QVERIFY(echo->sent.empty());
+    }
+
+    // Values the network cannot carry end the echo without sending, but the
+    // caller still hears the reply event so its cycle goes on.
+    void unusableValues_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("timeout");
+        QTest::addColumn<int>("ttl");
+        QTest::addColumn<uint>("status");
+        QTest::newRow("negative size") << -1 << 1000 << 64 << 11011u;
+        QTest::newRow("most negative size") << INT_MIN << 1000 << 64 << 11011u;
+        QTest::newRow("size above 65507") << 65508 << 1000 << 64 << 11009u;
+        QTest::newRow("huge size") << INT_MAX << 1000 << 64 << 11009u;
+        QTest::newRow("time-out 0") << 56 << 0 << 64 << 11010u;
+        QTest::newRow("negative time-out") << 56 << -5 << 64 << 11010u;
+        QTest::newRow("TTL 0") << 56 << 1000 << 0 << 11013u;
+        QTest::newRow("TTL 256, low byte 0") << 56 << 1000 << 256 << 11013u;
+    }
+    void unusableValues() {
+        QFETCH(int, size);
+        QFETCH(int, timeout);
+        QFETCH(int, ttl);
+        QFETCH(uint, status);
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        icmp->Size = size;
+        icmp->Timeout = timeout;
+        icmp->TTL = ttl;
+        QCOMPARE(icmp->SendEcho(), 0);
+        QCOMPARE(icmp->LastStatus(), status);
+        QVERIFY(echo->sent.empty());
+        QCOMPARE(events, QStringList({"request", "reply:0"}));
+    }
+
+    void largestPayloadIsSent() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        icmp->Size = 65507;
+        icmp->SendEcho();
+        QCOMPARE(echo->sent.back().data.size(), size_t(65507));
+    }
+
+    void exceptionFromReplyHandlerLeavesStoredFields() {
+        icmp->SetAddress(QStringLiteral("192.0.2.1"));
+        echo->answers.push_back(FakeEcho::answered(1, 9, 56));
+        icmp->OnEchoReply = [](TICMP*, int) { throw std::runtime_error("handler failed"); };
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, icmp->SendEcho());
+        QCOMPARE(icmp->LastReply().RoundTripTime, 9u);
+        QCOMPARE(icmp->LastStatus(), 0u);
+    }
+
+    void statusText_data() {
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0u << "No error";
+        QTest::newRow("11001") << 11001u << "Buffer too small";
+        QTest::newRow("11002") << 11002u << "Destination network unreachable";
+        QTest::newRow("11005") << 11005u << "Destination port unreachable";
+        QTest::newRow("11009") << 11009u << "Packet too big";
+        QTest::newRow("11013") << 11013u << "TTL expired in transit";
+        QTest::newRow("11018") << 11018u << "Bad Destination";
+        QTest::newRow("11020") << 11020u << "Spec MTU change";
+        QTest::newRow("11021") << 11021u << "MTU change";
+        QTest::newRow("11050") << 11050u << "General failure";
+        QTest::newRow("11255") << 11255u << "Pending";
+        QTest::newRow("gap 11022") << 11022u << "ICMP error #11022";
+        QTest::newRow("11099") << 11099u << "ICMP error #11099";
+        QTest::newRow("unsigned") << 0xFFFFFFFFu << "ICMP error #4294967295";
+    }
+    void statusText() {
+        QFETCH(uint, code);
+        QFETCH(QString, text);
+        QCOMPARE(TICMP::StatusText(code), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTICMP)
+#include "TestTICMP.moc"

@@ -1,0 +1,79 @@
+// linkvigil-echo: sends echoes with the program's own engine and prints one
+// line per echo, to check that ICMP works here and for tests and benchmarks.
+
+#include "EchoOptions.h"
+#include "icmp/Privileges.h"
+#include "text/Inet.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+void printLine(const QString& line) {
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    arguments.removeFirst();
+    if (arguments.contains(QLatin1String("--help"))) {
+        std::fputs(kEchoUsage, stdout);
+        return 0;
+    }
+    QString error;
+    const auto options = parseEchoOptions(arguments, &error);
+    if (!options) {
+        std::fprintf(stderr, "linkvigil-echo: %s\n%s", error.toUtf8().constData(), kEchoUsage);
+        return 2;
+    }
+
+    std::unique_ptr<TICMP> icmp;
+    try {
+        icmp = std::make_unique<TICMP>(options->socket);
+    } catch (const TICMPException& e) {
+        std::fprintf(stderr,
+                     "linkvigil-echo: %s: no ICMP socket could be opened.\n"
+                     "Allow ping sockets for your group (sysctl -w net.ipv4.ping_group_range=\"0 2147483647\")\n"
+                     "or give the program raw sockets (setcap cap_net_raw+ep linkvigil-echo).\n",
+                     e.what());
+        return 2;
+    }
+    privileges::dropAll();
+
+    icmp->SetAddress(options->host);
+    icmp->Size = options->size;
+    icmp->TTL = options->ttl;
+    icmp->Flags = options->flags;
+    icmp->Timeout = options->timeout;
+    icmp->OnDisplay = [](TICMP*, const QString& msg) { printLine(QStringLiteral("display: ") + msg); };
+
+    bool allAnswered = true;
+    auto next = std::chrono::steady_clock::now();
+    for (int i = 0; i < options->count; ++i) {
+        if (i > 0) {
+            next += std::chrono::milliseconds(options->interval);
+            std::this_thread::sleep_until(next);
+        }
+        const int result = icmp->SendEcho();
+        const TIcmpEchoReply& reply = icmp->LastReply();
+        printLine(QStringLiteral("result=%1 status=%2 text=\"%3\" rtt=%4 from=%5 ttl=%6 bytes=%7")
+                      .arg(result)
+                      .arg(icmp->LastStatus())
+                      .arg(icmp->StatusText())
+                      .arg(reply.RoundTripTime)
+                      .arg(inet::format(reply.Address))
+                      .arg(reply.Options.Ttl)
+                      .arg(reply.DataSize));
+        allAnswered = allAnswered && result > 0;
+    }
+    return allAnswered ? 0 : 1;
+}

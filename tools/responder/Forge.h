@@ -1,0 +1,71 @@
+#pragma once
+
+// Reading echo requests off the wire and forging the datagrams sent back:
+// proper and deliberately broken echo replies, ICMP errors, IPv4 headers.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace responder {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// An echo request as received on a raw ICMP socket. The spans point into the
+// receive buffer and are valid as long as it is.
+struct EchoRequest {
+    std::uint32_t source = 0;      // network byte order
+    std::uint32_t destination = 0; // network byte order
+    std::uint16_t id = 0;
+    std::uint16_t seq = 0;
+    std::span<const std::uint8_t> ipHeader; // as received, options included
+    std::span<const std::uint8_t> icmp;     // the whole ICMP message
+};
+
+enum class RequestCheck {
+    Ok,
+    NotIpv4,
+    BadHeaderLength,
+    BadTotalLength,
+    NotIcmp,
+    TooShort,
+    NotEchoRequest,
+    BadChecksum,
+    BadSource,
+    BadDestination,
+};
+
+// Checks a whole IPv4 datagram and fills `request` if it is an echo request
+// worth answering. Reads nothing beyond `packet`.
+RequestCheck parseEchoRequest(std::span<const std::uint8_t> packet, EchoRequest& request);
+const char* describe(RequestCheck check);
+
+// The correct echo reply: type 0, code 0, identifier, sequence number and data
+// of the request, valid checksum.
+Bytes echoReply(const EchoRequest& request);
+
+// Changes to an ICMP message; all but spoilChecksum leave a valid checksum.
+void bumpSeq(Bytes& icmp);
+void bumpId(Bytes& icmp);
+void spoilChecksum(Bytes& icmp);
+void truncateData(Bytes& icmp, std::size_t keep);
+void alterData(Bytes& icmp);
+
+// An ICMP error about `request` the way a router sends it: the request's IPv4
+// header and the first 8 bytes of its ICMP message quoted after the 8-byte
+// error header. `gateway` (network byte order) fills a redirect. With
+// `wrongQuotedSeq` the quoted sequence number is one higher than sent.
+Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code, std::uint32_t gateway,
+                bool wrongQuotedSeq);
+
+// An IPv4 datagram (no options, no fragmentation, protocol ICMP) around
+// `icmp`. Addresses in network byte order. The identifier stays 0 for the
+// kernel to choose.
+Bytes ipDatagram(std::uint32_t source, std::uint32_t destination, std::uint8_t ttl, std::span<const std::uint8_t> icmp);
+
+// Splits a datagram built by ipDatagram into fragments of at most `mtu`
+// bytes, all carrying identifier `id`.
+std::vector<Bytes> fragmentDatagram(std::span<const std::uint8_t> datagram, std::size_t mtu, std::uint16_t id);
+
+} // namespace responder
