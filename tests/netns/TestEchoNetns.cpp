@@ -227,8 +227,8 @@ private slots:
         e = send(QStringLiteral("nosuch.test"));
         QCOMPARE(e.result, 0);
         QCOMPARE(e.status, 11018u);
-        QCOMPARE(e.displayed,
-                 QStringList({QStringLiteral("Unable to resolve nosuch.test"), QStringLiteral("Invalid host address")}));
+        QCOMPARE(e.displayed, QStringList({QStringLiteral("Unable to resolve nosuch.test"),
+                                           QStringLiteral("Invalid host address")}));
 
         e = send(QStringLiteral("echo-host.test"));
         QCOMPARE(e.result, 1);
@@ -271,10 +271,14 @@ private slots:
             const char* name;
             const char* host;
         } rows[] = {
-            {"wrong sequence", "198.18.0.5"},   {"wrong identifier", "198.18.0.6"},
-            {"spoofed source", "198.18.0.7"},   {"bad checksum", "198.18.0.8"},
-            {"truncated", "198.18.0.9"},        {"changed data", "198.18.0.10"},
-            {"error about another", "198.18.0.12"}, {"redirect", "198.18.0.13"},
+            {"wrong sequence", "198.18.0.5"},
+            {"wrong identifier", "198.18.0.6"},
+            {"spoofed source", "198.18.0.7"},
+            {"bad checksum", "198.18.0.8"},
+            {"truncated", "198.18.0.9"},
+            {"changed data", "198.18.0.10"},
+            {"error about another", "198.18.0.12"},
+            {"redirect", "198.18.0.13"},
             {"stale duplicate", "198.18.0.18"},
         };
         for (auto [name, kind] : {std::pair{"ping", SocketKind::Ping}, std::pair{"raw", SocketKind::Raw}})
@@ -322,21 +326,25 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("pattern");
         QTest::newRow("answered") << QStringList{QStringLiteral("192.0.2.1")} << 0
-                                  << QStringLiteral("^result=1 status=0 text=\"No error\" rtt=\\d+ from=192\\.0\\.2\\.1 "
-                                                    "ttl=63 bytes=56\\n$");
+                                  << QStringLiteral(
+                                         "^result=1 status=0 text=\"No error\" rtt=\\d+ from=192\\.0\\.2\\.1 "
+                                         "ttl=63 bytes=56\\n$");
         QTest::newRow("raw, two echoes")
-            << QStringList{QStringLiteral("--socket"), QStringLiteral("raw"), QStringLiteral("--count"),
-                           QStringLiteral("2"), QStringLiteral("--interval"), QStringLiteral("50"),
-                           QStringLiteral("--size"), QStringLiteral("10"), QStringLiteral("192.0.2.1")}
-            << 0 << QStringLiteral("^(result=1 status=0 text=\"No error\" rtt=\\d+ from=192\\.0\\.2\\.1 ttl=63 bytes=10\\n){2}$");
+            << QStringList{QStringLiteral("--socket"), QStringLiteral("raw"),        QStringLiteral("--count"),
+                           QStringLiteral("2"),        QStringLiteral("--interval"), QStringLiteral("50"),
+                           QStringLiteral("--size"),   QStringLiteral("10"),         QStringLiteral("192.0.2.1")}
+            << 0
+            << QStringLiteral(
+                   "^(result=1 status=0 text=\"No error\" rtt=\\d+ from=192\\.0\\.2\\.1 ttl=63 bytes=10\\n){2}$");
         QTest::newRow("timed out") << QStringList{QStringLiteral("--timeout"), QStringLiteral("300"),
                                                   QStringLiteral("192.0.2.2")}
                                    << 1
                                    << QStringLiteral("^result=0 status=11010 text=\"Request timed out\" rtt=0 "
                                                      "from=0\\.0\\.0\\.0 ttl=0 bytes=0\\n$");
         QTest::newRow("unknown name") << QStringList{QStringLiteral("nosuch.test")} << 1
-                                      << QStringLiteral("^display: Unable to resolve nosuch.test\\ndisplay: Invalid host "
-                                                        "address\\nresult=0 status=11018 text=\"Bad Destination\"");
+                                      << QStringLiteral(
+                                             "^display: Unable to resolve nosuch.test\\ndisplay: Invalid host "
+                                             "address\\nresult=0 status=11018 text=\"Bad Destination\"");
         QTest::newRow("bad argument") << QStringList{QStringLiteral("--ttl"), QStringLiteral("x"),
                                                      QStringLiteral("192.0.2.1")}
                                       << 2 << QStringLiteral("^$");

@@ -162,9 +162,8 @@ private slots:
     }
 
     void rawErrorAboutOurRequest() {
-        const Outcome o =
-            parseRawPacket(ipPacket(addr("198.51.100.254"), addr("198.51.100.1"), errorAbout(kTimeExceeded, 0)),
-                           expectation());
+        const Outcome o = parseRawPacket(
+            ipPacket(addr("198.51.100.254"), addr("198.51.100.1"), errorAbout(kTimeExceeded, 0)), expectation());
         QVERIFY(o.verdict == Verdict::IcmpError);
         QCOMPARE(o.type, kTimeExceeded);
         QCOMPARE(o.from, addr("198.51.100.254"));

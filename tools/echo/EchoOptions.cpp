@@ -2,16 +2,15 @@
 
 #include "text/IntText.h"
 
-const char kEchoUsage[] =
-    "usage: linkvigil-echo [--size N] [--ttl N] [--flags N] [--timeout MS] [--count N]\n"
-    "                      [--interval MS] [--socket auto|ping|raw] HOST\n";
+const char kEchoUsage[] = "usage: linkvigil-echo [--size N] [--ttl N] [--flags N] [--timeout MS] [--count N]\n"
+                          "                      [--interval MS] [--socket auto|ping|raw] HOST\n";
 
 std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QString* error) {
     EchoOptions options;
     const struct {
         const char* name;
         std::int32_t* value;
-    } numbers[] = {{"--size", &options.size},   {"--ttl", &options.ttl},     {"--flags", &options.flags},
+    } numbers[] = {{"--size", &options.size},       {"--ttl", &options.ttl},     {"--flags", &options.flags},
                    {"--timeout", &options.timeout}, {"--count", &options.count}, {"--interval", &options.interval}};
 
     for (qsizetype i = 0; i < arguments.size(); ++i) {

@@ -66,7 +66,8 @@ bool RawSockets::open(std::string& error) {
         error = errnoText("raw ICMP socket", errno);
         return false;
     }
-    // Let only echo requests through; the parser checks them again anyway.
+    // Keep most other ICMP traffic away. The kernel lets types 32 and above
+    // pass any filter, so the parser still checks every type.
     icmp_filter filter{};
     filter.data = ~(1u << ICMP_ECHO);
     if (setsockopt(receiveFd_, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) {

@@ -47,6 +47,27 @@ void readControl(msghdr& msg, int& ttl, bool& stamped, timespec& stamp) {
     }
 }
 
+// One recvmsg() into a buffer, with the sender's address and room for the
+// ancillary data.
+struct Message {
+    sockaddr_in from{};
+    alignas(cmsghdr) std::uint8_t control[512];
+    iovec iov{};
+    msghdr msg{};
+
+    ssize_t receive(int fd, std::span<std::uint8_t> buffer, int flags) {
+        iov = {buffer.data(), buffer.size()};
+        msg = {};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        return recvmsg(fd, &msg, flags);
+    }
+};
+
 std::int64_t nanosBetween(const timespec& from, const timespec& to) {
     return (std::int64_t{to.tv_sec} - from.tv_sec) * 1'000'000'000 + (std::int64_t{to.tv_nsec} - from.tv_nsec);
 }
@@ -172,20 +193,11 @@ bool LinuxIcmpSocket::readErrorQueue(const Expectation& expect, EchoResult& resu
     // Only a ping socket queues ICMP errors; a raw socket reads them as packets.
     for (int i = 0; i < 256; ++i) {
         std::uint8_t quoted[576];
-        sockaddr_in from{};
-        alignas(cmsghdr) std::uint8_t control[512];
-        iovec iov{quoted, sizeof quoted};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        Message message;
+        const ssize_t n = message.receive(m_fd, quoted, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (n < 0)
             return false;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message.msg); c; c = CMSG_NXTHDR(&message.msg, c)) {
             if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR ||
                 c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err)))
                 continue;
@@ -200,11 +212,10 @@ bool LinuxIcmpSocket::readErrorQueue(const Expectation& expect, EchoResult& resu
                 offender = addr.sin_addr.s_addr;
             }
             // The quoted request was sent to the address in msg_name.
-            if (from.sin_addr.s_addr != expect.target)
+            if (message.from.sin_addr.s_addr != expect.target)
                 continue;
-            const auto length = static_cast<std::size_t>(n) < sizeof quoted ? static_cast<std::size_t>(n) : sizeof quoted;
-            const Outcome outcome =
-                icmpwire::parsePingError(err.ee_type, err.ee_code, offender, {quoted, length}, expect);
+            const Outcome outcome = icmpwire::parsePingError(err.ee_type, err.ee_code, offender,
+                                                             {quoted, static_cast<std::size_t>(n)}, expect);
             if (outcome.verdict == Verdict::IcmpError) {
                 fillError(outcome, roundTrip(Received{}), result);
                 return true;
@@ -215,27 +226,18 @@ bool LinuxIcmpSocket::readErrorQueue(const Expectation& expect, EchoResult& resu
 }
 
 LinuxIcmpSocket::Read LinuxIcmpSocket::readOne(const Expectation& expect, EchoResult& result) {
-    sockaddr_in from{};
-    alignas(cmsghdr) std::uint8_t control[256];
-    iovec iov{m_buffer.data(), m_buffer.size()};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(m_fd, &msg, MSG_DONTWAIT);
+    Message message;
+    const ssize_t n = message.receive(m_fd, m_buffer, MSG_DONTWAIT);
     if (n < 0)
         return (errno == EAGAIN || errno == EWOULDBLOCK) ? Read::Empty : Read::Ignored;
     // Longer than anything our echo can bring back: not ours.
-    if (msg.msg_flags & MSG_TRUNC)
+    if (message.msg.msg_flags & MSG_TRUNC)
         return Read::Ignored;
 
     Received packet;
     packet.length = static_cast<std::size_t>(n);
-    packet.from = from.sin_addr.s_addr;
-    readControl(msg, packet.ttl, packet.stamped, packet.stamp);
+    packet.from = message.from.sin_addr.s_addr;
+    readControl(message.msg, packet.ttl, packet.stamped, packet.stamp);
 
     const std::span<const std::uint8_t> bytes(m_buffer.data(), packet.length);
     const Outcome outcome = m_kind == Kind::Raw ? icmpwire::parseRawPacket(bytes, expect)
@@ -268,8 +270,8 @@ EchoResult LinuxIcmpSocket::echo(const EchoRequest& request) {
     const std::vector<std::uint8_t> packet = icmpwire::buildEchoRequest(m_id, m_seq, request.data);
     // Room for the largest header and our echo and one byte more, so that a
     // longer datagram shows as truncated.
-    m_buffer.resize(icmpwire::kMaxIpHeaderSize + packet.size() + 1 > 1024 ? icmpwire::kMaxIpHeaderSize + packet.size() + 1
-                                                                          : 1024);
+    m_buffer.resize(
+        icmpwire::kMaxIpHeaderSize + packet.size() + 1 > 1024 ? icmpwire::kMaxIpHeaderSize + packet.size() + 1 : 1024);
 
     sockaddr_in to{};
     to.sin_family = AF_INET;

@@ -59,7 +59,7 @@ void TICMP::ResolveAddress() {
 std::vector<std::uint8_t> TICMP::EchoPayload(std::int32_t size) {
     std::vector<std::uint8_t> data(static_cast<std::size_t>(std::max(size, 0)), ' ');
     const std::size_t textLength = std::strlen(EchoPayloadText);
-    std::memcpy(data.data(), EchoPayloadText, std::min(data.size(), textLength));
+    std::copy_n(EchoPayloadText, std::min(data.size(), textLength), data.begin());
     return data;
 }
 

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds Linkvigil. Usage: build.sh [--sanitize]
+# Builds into build/ (or build-sanitize/ with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and prints the build folder's path.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [[ "${1:-}" == --sanitize ]]; then
+  build=build-sanitize
+  options+=(-DLINKVIGIL_SANITIZE=ON)
+fi
+cmake -S . -B "$build" -G Ninja "${options[@]}" >&2
+cmake --build "$build" >&2
+echo "$PWD/$build"

@@ -1,0 +1,87 @@
+#include "icmp/ReadyWaiter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class CountingWidget : public QWidget {
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        ++paints;
+        QPainter(this).fillRect(rect(), Qt::white);
+    }
+};
+
+} // namespace
+
+// The wait of an echo on the user-interface thread: it must return on data
+// or at its deadline, and the window must keep painting meanwhile.
+class TestReadyWaiter : public QObject {
+    Q_OBJECT
+    int fds[2] = {-1, -1};
+
+private slots:
+    void init() { QVERIFY(socketpair(AF_UNIX, SOCK_DGRAM, 0, fds) == 0); }
+    void cleanup() {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+
+    void windowPaintsUntilTheDeadline() {
+        CountingWidget widget;
+        widget.resize(100, 50);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        const int before = widget.paints;
+        QTimer repaint;
+        connect(&repaint, &QTimer::timeout, &widget, qOverload<>(&QWidget::update));
+        repaint.start(20);
+
+        EventLoopWaiter waiter;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!waiter.waitReady(fds[0], 400));
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 395 && elapsed < 500, qPrintable(QString::number(elapsed)));
+        QVERIFY2(widget.paints - before >= 10, qPrintable(QString::number(widget.paints - before)));
+    }
+
+    void returnsWhenDataArrives() {
+        EventLoopWaiter waiter;
+        QTimer::singleShot(50, this, [this] { (void)::write(fds[1], "x", 1); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(waiter.waitReady(fds[0], 2000));
+        QVERIFY(clock.elapsed() < 500);
+    }
+
+    void dataAlreadyQueuedReturnsAtOnce() {
+        (void)::write(fds[1], "x", 1);
+        EventLoopWaiter waiter;
+        QVERIFY(waiter.waitReady(fds[0], 2000));
+    }
+
+    void otherThreadsPoll() {
+        bool ready = true;
+        std::thread([&] {
+            EventLoopWaiter waiter;
+            ready = waiter.waitReady(fds[0], 100);
+        }).join();
+        QVERIFY(!ready);
+    }
+};
+
+QTEST_MAIN(TestReadyWaiter)
+#include "TestReadyWaiter.moc"
