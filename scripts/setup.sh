@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  fonts-liberation2 # metric-compatible faces for the windows' pixel layout
   iproute2 nftables iputils-ping # real-network tests and the benchmark
   clang                          # the fuzz target (libFuzzer)
 )

@@ -1,0 +1,59 @@
+#include "ChartCanvas.h"
+
+#include <algorithm>
+#include <cmath>
+
+ChartCanvas::ChartCanvas(QSize size) : m_image(size, QImage::Format_RGB32) {
+    m_image.fill(Qt::white);
+}
+
+void ChartCanvas::StartupFill() {
+    m_image.fill(Navy);
+    const int w = Width();
+    const int h = Height();
+    for (int x = 0; x < w; ++x) {
+        m_image.setPixel(x, 0, Black);
+        m_image.setPixel(x, h - 1, Black);
+    }
+    for (int y = 0; y < h; ++y) {
+        m_image.setPixel(0, y, Black);
+        m_image.setPixel(w - 1, y, Black);
+    }
+}
+
+void ChartCanvas::DrawColumn(int x, int h, QRgb colour) {
+    if (x < 0 || x >= Width())
+        return;
+    // From (x, Height) up to (x, Height - h), end point excluded.
+    const int top = std::max(Height() - h + 1, 0);
+    for (int y = Height() - 1; y >= top; --y)
+        m_image.setPixel(x, y, colour);
+}
+
+void ChartCanvas::WaitingStep(int chartColumn, int waitTicks) {
+    DrawColumn(chartColumn + waitTicks, Height(), Red);
+}
+
+int ChartCanvas::BarHeight(bool answered, std::uint32_t roundTrip, int timeout, int height) {
+    if (!answered || timeout <= 0)
+        return height;
+    const long double share = static_cast<long double>(roundTrip) / timeout;
+    const long double scaled = share * height;
+    // nearbyint rounds halves to the even neighbour in the default mode.
+    const int h = static_cast<int>(std::min(std::nearbyintl(scaled), static_cast<long double>(1 << 30)));
+    return std::max(h, 2);
+}
+
+void ChartCanvas::ReplyStep(int& chartColumn, int& waitTicks, bool answered, std::uint32_t roundTrip, int timeout) {
+    const int h = BarHeight(answered, roundTrip, timeout, Height());
+    for (int x = chartColumn; x <= chartColumn + waitTicks; ++x) {
+        DrawColumn(x, Height(), Navy);
+        DrawColumn(x, h, Teal);
+    }
+    chartColumn += waitTicks + 1;
+    // Greater, not greater or equal: one sweep takes Width + 1 replies.
+    if (chartColumn > Width())
+        chartColumn = 0;
+    waitTicks = 0;
+    DrawColumn(chartColumn, Height(), Red);
+}

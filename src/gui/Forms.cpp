@@ -1,0 +1,5 @@
+#include "Forms.h"
+
+TMainForm* MainForm = nullptr;
+TLogForm* LogForm = nullptr;
+TfrmWarn* frmWarn = nullptr;

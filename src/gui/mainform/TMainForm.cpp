@@ -1,0 +1,233 @@
+#include "TMainForm.h"
+
+#include "AppTitle.h"
+#include "Exception.h"
+#include "Fonts.h"
+#include "Forms.h"
+#include "TApplication.h"
+#include "ping/TPing.h"
+#include "resources/Icons.h"
+#include "widgets/TBevelPanel.h"
+#include "widgets/TChartBox.h"
+#include "widgets/TGauge.h"
+#include "widgets/TTimer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+
+namespace {
+
+QLabel* heading(QWidget* parent, const char* name, const char* text, QRect geometry) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(fonts::arial(13, true, true));
+    label->setGeometry(geometry);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(pal);
+    return label;
+}
+
+template <typename W> W* control(W* widget, const char* name, QRect geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* link(QWidget* parent, const char* name, const char* text, QRect geometry) {
+    auto* label = control(new QLabel(QString::fromLatin1(text), parent), name, geometry);
+    QFont font = label->font();
+    font.setUnderline(true);
+    label->setFont(font);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    label->setPalette(pal);
+    return label;
+}
+
+QLabel* legend(QWidget* parent, const char* name, const char* text, QRect geometry) {
+    auto* label = control(new QLabel(QString::fromLatin1(text), parent), name, geometry);
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+TMainForm::TMainForm(const MainFormServices& services, QWidget* parent) : QWidget(parent), m_services(services) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Linkvigil"));
+    setWindowIcon(icons::program());
+    setFont(fonts::windowFont());
+    setFixedSize(427, 293);
+    move(200, 108);
+    createControls();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    // The component may still report a cancelled lookup: let it do so while
+    // every control is alive.
+    delete Ping;
+    Ping = nullptr;
+}
+
+void TMainForm::createControls() {
+    Label1 = heading(this, "Label1", "Check connection to:", {8, 8, 132, 16});
+    cbConnectTo = control(new QComboBox(this), "cbConnectTo", {152, 8, 257, 21});
+    cbConnectTo->setEditable(true);
+    cbConnectTo->setInsertPolicy(QComboBox::NoInsert);
+    cbConnectTo->setMaxVisibleItems(12);
+    IPlabel = control(new QLabel(QStringLiteral("Type in a valid IP-address or web-adress"), this), "IPlabel",
+                      {152, 32, 191, 13});
+    Label2 = heading(this, "Label2", "Interval in msec:", {8, 56, 101, 16});
+    edInterval = control(new QLineEdit(this), "edInterval", {152, 56, 137, 21});
+    edInterval->setToolTip(
+        QStringLiteral("This is the interval in milliseconds inbetween discrete network checks"));
+    Label3 = heading(this, "Label3", "Time-out in msec:", {8, 80, 111, 16});
+    edTimeout = control(new QLineEdit(this), "edTimeout", {152, 80, 137, 21});
+    edTimeout->setToolTip(QStringLiteral("This is the time allowed for the network node to answer"));
+    btnViewLog = control(new QPushButton(icons::eyes(), QStringLiteral("&View Log ..."), this), "btnViewLog",
+                         {296, 72, 113, 25});
+    LoggingButton = control(new QPushButton(QStringLiteral("Settings / &Logs"), this), "LoggingButton",
+                            {296, 104, 113, 25});
+    Label7 = heading(this, "Label7", "Reliability:", {8, 112, 66, 16});
+    ggReliab = control(new TGauge(this), "ggReliab", {152, 112, 137, 17});
+    ggReliab->setToolTip(QStringLiteral("This performance index indicates the network connection's reliability"));
+    lbHelp = link(this, "lbHelp", "Help File", {8, 136, 41, 13});
+    InfoLabel = link(this, "InfoLabel", "Web Info", {64, 136, 44, 13});
+    StartButton =
+        control(new QPushButton(icons::checkMark(), QStringLiteral("Start"), this), "StartButton", {152, 136, 65, 25});
+    StopButton =
+        control(new QPushButton(icons::cross(), QStringLiteral("Stop"), this), "StopButton", {224, 136, 67, 25});
+    StopButton->setEnabled(false);
+    SaveButton = control(new QPushButton(icons::floppy(), QStringLiteral("&Save Settings"), this), "SaveButton",
+                         {296, 136, 113, 25});
+    for (QPushButton* b : {btnViewLog, StartButton, StopButton, SaveButton})
+        b->setIconSize(QSize(16, 16));
+    lbLegendTop = legend(this, "lbLegendTop", "4000 ms", {7, 168, 40, 13});
+    lbLegendMid = legend(this, "lbLegendMid", "2000 ms", {7, 215, 40, 13});
+    lbLegendBtm = legend(this, "lbLegendBtm", "0 ms", {25, 258, 22, 13});
+    Panel1 = control(new TBevelPanel(this), "Panel1", {56, 168, 353, 105});
+    Panel1->setFocusPolicy(Qt::TabFocus);
+    FBox = control(new TChartBox(&Chart, Panel1), "FBox", Panel1->ClientRect());
+    StatusBar = control(new QStatusBar(this), "StatusBar", {0, 274, 427, 19});
+    StatusBar->setSizeGripEnabled(false);
+
+    // The tab order of the layout: address, interval, time-out, Start, Stop,
+    // settings, chart panel, then the log viewer and the save button.
+    const QList<QWidget*> tabOrder = {cbConnectTo, edInterval, edTimeout, StartButton, StopButton,
+                                      LoggingButton, Panel1, btnViewLog, SaveButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
+    Ping->SetSize(56);
+    Ping->SetTimeout(1000);
+    Ping->SetTTL(64);
+    Ping->SetFlags(0);
+    Ping->OnEchoReply = [this](QObject* sender, TICMP* icmp, int error) { PingEchoReply(sender, icmp, error); };
+    Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
+    Timer = new TTimer(this);
+    tmRepeatFail = new TTimer(this);
+
+    const auto handle = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(Timer, &TTimer::OnTimer, this, handle(&TMainForm::TimerTimer));
+    connect(tmRepeatFail, &TTimer::OnTimer, this, handle(&TMainForm::tmRepeatFailTimer));
+    connect(StartButton, &QPushButton::clicked, this, handle(&TMainForm::StartButtonClick));
+    connect(StopButton, &QPushButton::clicked, this, handle(&TMainForm::StopButtonClick));
+    connect(LoggingButton, &QPushButton::clicked, this, handle(&TMainForm::LoggingButtonClick));
+    connect(qApp, &QApplication::focusChanged, this, &TMainForm::focusChanged);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+// The monitor's start-up: the settings, the first averaging window, the
+// fields with their limits and legend, the probe state and the chart.
+void TMainForm::FormCreate() {
+    ProgramDirectory = m_services.programDirectory;
+    SettingsFileName = ProgramDirectory + QStringLiteral("Linkvigil.ini");
+    LogFileName = ProgramDirectory + QStringLiteral("Connect.log");
+    setRecentAddresses({QStringLiteral("www.kernel.org")});
+    Timer->SetInterval(1000);
+    Ping->SetTimeout(1000);
+
+    ConnectionUp = true;
+    AlignToDay();
+    PeriodStart = PeriodEnd - PeriodLength;
+
+    edInterval->setText(QString::number(Timer->Interval()));
+    edTimeout->setText(QString::number(Ping->Timeout()));
+    edTimeoutExit();
+
+    TickBusy = false;
+    MonitorState = Idle;
+    ChartColumn = 0;
+    WaitTicks = 0;
+    ChartStartupFill();
+    lbHelp->setCursor(Qt::PointingHandCursor);
+    InfoLabel->setCursor(Qt::PointingHandCursor);
+}
+
+void TMainForm::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+    SetApplicationTitle(caption);
+}
+
+// Handlers called from Qt's signals must not let an error escape into Qt:
+// it is shown in the error box once the current event is done.
+void TMainForm::runGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const Exception& e) {
+        QMetaObject::invokeMethod(
+            this, [message = e.Message()] { TApplication::ShowException(message); }, Qt::QueuedConnection);
+    }
+}
+
+// A field's exit handler runs when the focus moves to another control of
+// this window, before that control sees the click that moved it. Focus
+// leaving for another window (a message box, the desktop) is no exit.
+void TMainForm::focusChanged(QWidget* old, QWidget* now) {
+    if (!old || !now || now->window() != this)
+        return;
+    auto left = [&](QWidget* field) { return (old == field || field->isAncestorOf(old)) && !field->isAncestorOf(now) && now != field; };
+    if (left(cbConnectTo))
+        runGuarded([this] { cbConnectToExit(); });
+    else if (left(edInterval))
+        runGuarded([this] { edIntervalExit(); });
+    else if (left(edTimeout))
+        runGuarded([this] { edTimeoutExit(); });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !ShowHint)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+// Enter presses the focused button, else Start while it is enabled; Escape
+// presses Stop while it is enabled.
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) {
+            focused->click();
+            return;
+        }
+        if (StartButton->isEnabled()) {
+            StartButton->click();
+            return;
+        }
+    } else if (event->key() == Qt::Key_Escape && StopButton->isEnabled()) {
+        StopButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,27 @@
+// The response-time chart's steps and its legend.
+
+#include "TMainForm.h"
+#include "ping/TPing.h"
+#include "widgets/TChartBox.h"
+
+#include <QLabel>
+
+void TMainForm::UpdateLegend() {
+    lbLegendTop->setText(QString::asprintf("%d ms", Ping->Timeout()));
+    lbLegendMid->setText(QString::asprintf("%d ms", Ping->Timeout() / 2));
+}
+
+void TMainForm::ChartStartupFill() {
+    Chart.StartupFill();
+    FBox->update();
+}
+
+void TMainForm::ChartWaitingStep() {
+    Chart.WaitingStep(ChartColumn, WaitTicks);
+    FBox->update();
+}
+
+void TMainForm::ChartReplyStep(bool answered, std::uint32_t roundTrip) {
+    Chart.ReplyStep(ChartColumn, WaitTicks, answered, roundTrip, Ping->Timeout());
+    FBox->update();
+}

@@ -1,0 +1,31 @@
+#include "Icons.h"
+
+namespace icons {
+
+QIcon checkMark() {
+    return QIcon(QStringLiteral(":/icons/check.svg"));
+}
+QIcon cross() {
+    return QIcon(QStringLiteral(":/icons/cross.svg"));
+}
+QIcon eyes() {
+    return QIcon(QStringLiteral(":/icons/eyes.svg"));
+}
+QIcon floppy() {
+    return QIcon(QStringLiteral(":/icons/floppy.svg"));
+}
+QIcon folder() {
+    return QIcon(QStringLiteral(":/icons/folder.svg"));
+}
+QIcon warning() {
+    return QIcon(QStringLiteral(":/icons/warning.svg"));
+}
+QIcon program() {
+    return QIcon(QStringLiteral(":/icons/program.svg"));
+}
+
+QPixmap pixmap(const QIcon& icon, int size) {
+    return icon.pixmap(QSize(size, size));
+}
+
+} // namespace icons

@@ -1,0 +1,15 @@
+# The icons, compiled into the gui library as :/icons/<name>.svg.
+target_sources(linkvigil_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/Icons.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Icons.h)
+qt_add_resources(linkvigil_gui linkvigil_icons
+    PREFIX "/icons"
+    BASE ${CMAKE_CURRENT_LIST_DIR}/icons
+    FILES
+        ${CMAKE_CURRENT_LIST_DIR}/icons/check.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/cross.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/eyes.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/floppy.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/folder.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/warning.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/program.svg)

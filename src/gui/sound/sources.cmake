@@ -1,0 +1,3 @@
+target_sources(linkvigil_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/QtSoundPlayer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/QtSoundPlayer.h)

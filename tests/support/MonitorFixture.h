@@ -1,0 +1,73 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakeEcho.h"
+#include "FakeResolver.h"
+#include "Forms.h"
+#include "RecordingShell.h"
+#include "RecordingSound.h"
+#include "ScriptedFileDialogs.h"
+#include "ScriptedMessageBoxes.h"
+#include "TApplication.h"
+#include "logform/TLogForm.h"
+#include "mainform/TMainForm.h"
+#include "ping/TPing.h"
+#include "warnform/TfrmWarn.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The program's three windows on fakes: a scripted echo transport and
+// resolver, a fake clock, recording sound and shell, scripted message boxes
+// and file dialogs, and a temporary program folder.
+struct MonitorFixture {
+    FakeClock clock;
+    RecordingSound sound;
+    RecordingShell shell;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs fileDialogs;
+    QTemporaryDir folder;
+    FakeEcho* echo = nullptr;
+    FakeLookup* lookup = nullptr;
+    std::shared_ptr<FakeResolver> resolver = std::make_shared<FakeResolver>();
+    std::unique_ptr<TMainForm> main;
+    std::unique_ptr<TLogForm> logForm;
+    std::unique_ptr<TfrmWarn> warn;
+
+    // Creates the windows in the program's start-up order.
+    void create(RegionalSettings regional = {}) {
+        TApplication::SetMessageBoxes(&boxes);
+        MainFormServices services;
+        services.clock = &clock;
+        services.sound = &sound;
+        services.shell = &shell;
+        services.boxes = &boxes;
+        services.programDirectory = folder.path() + u'/';
+        services.regional = regional;
+        services.makePing = [this](QObject* owner) {
+            auto transport = std::make_unique<FakeEcho>();
+            echo = transport.get();
+            auto icmp = std::make_unique<TICMP>(std::move(transport), resolver);
+            auto fakeLookup = std::make_unique<FakeLookup>();
+            lookup = fakeLookup.get();
+            return new TPing(owner, std::move(icmp), std::move(fakeLookup));
+        };
+        main = std::make_unique<TMainForm>(services);
+        MainForm = main.get();
+        logForm = std::make_unique<TLogForm>(main.get(), &sound, &fileDialogs);
+        LogForm = logForm.get();
+        warn = std::make_unique<TfrmWarn>();
+        frmWarn = warn.get();
+    }
+
+    ~MonitorFixture() {
+        warn.reset();
+        logForm.reset();
+        main.reset();
+        frmWarn = nullptr;
+        LogForm = nullptr;
+        MainForm = nullptr;
+        TApplication::SetMessageBoxes(nullptr);
+    }
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "seams/IShell.h"
+
+#include <QStringList>
+
+// Remembers what the program handed to the desktop.
+class RecordingShell : public IShell {
+public:
+    void Open(const QString& target) override { opened << target; }
+    void OpenInTextEditor(const QString& path) override { edited << path; }
+    QStringList opened;
+    QStringList edited;
+};

@@ -1,0 +1,253 @@
+#include "sound/QtSoundPlayer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace {
+
+// A short 16-bit mono tone, a real WAV file QSoundEffect accepts.
+void writeTone(const QString& path) {
+    const int rate = 22050;
+    const int count = rate / 10;
+    QByteArray data(44 + 2 * count, '\0');
+    char* p = data.data();
+    memcpy(p, "RIFF", 4);
+    qToLittleEndian<quint32>(36 + 2 * count, p + 4);
+    memcpy(p + 8, "WAVEfmt ", 8);
+    qToLittleEndian<quint32>(16, p + 16);
+    qToLittleEndian<quint16>(1, p + 20);
+    qToLittleEndian<quint16>(1, p + 22);
+    qToLittleEndian<quint32>(rate, p + 24);
+    qToLittleEndian<quint32>(rate * 2, p + 28);
+    qToLittleEndian<quint16>(2, p + 32);
+    qToLittleEndian<quint16>(16, p + 34);
+    memcpy(p + 36, "data", 4);
+    qToLittleEndian<quint32>(2 * count, p + 40);
+    for (int i = 0; i < count; ++i)
+        qToLittleEndian<qint16>(qint16(8000 * std::sin(i * 0.25)), p + 44 + 2 * i);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+void writeGarbage(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("RIFF this is not a sound at all, only some text that ends early");
+}
+
+QStringList firstArguments(const QSignalSpy& spy) {
+    QStringList list;
+    for (const auto& arguments : spy)
+        list << arguments.at(0).toString();
+    return list;
+}
+
+} // namespace
+
+class TestQtSoundPlayer : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString m_program; // with trailing "/"
+
+    void clearProgramFolder() {
+        QDir dir(m_program);
+        for (const QString& name : dir.entryList(QDir::Files))
+            dir.remove(name);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_program = m_dir.path() + "/program/";
+        QVERIFY(QDir().mkpath(m_program));
+    }
+    void init() { clearProgramFolder(); }
+
+    void resolve_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected"); // "<program>" and "<current>" stand for the folders
+        QTest::newRow("bare name") << "Chimes.wav"
+                                   << "<program>Chimes.wav";
+        QTest::newRow("quoted bare name") << "\"Chimes.wav\""
+                                          << "<program>Chimes.wav";
+        QTest::newRow("blanks around quotes") << "  \"My Sound.wav\" "
+                                              << "<program>My Sound.wav";
+        QTest::newRow("inner blanks kept") << "\" a b .wav\""
+                                           << "<program> a b .wav";
+        QTest::newRow("absolute") << "/usr/share/x.wav"
+                                  << "/usr/share/x.wav";
+        QTest::newRow("quoted absolute") << "\"/usr/share/x y.wav\""
+                                         << "/usr/share/x y.wav";
+        QTest::newRow("relative with folder") << "sounds/x.wav"
+                                              << "<current>sounds/x.wav";
+        QTest::newRow("dot folder") << "./x.wav"
+                                    << "<current>x.wav";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("quotes only") << "\"\""
+                                     << "";
+    }
+    void resolve() {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        expected.replace("<program>", m_program).replace("<current>", QDir::currentPath() + "/");
+        QtSoundPlayer player(m_program);
+        QCOMPARE(player.resolve(name), expected);
+    }
+
+    void programFolderWithoutSlash() {
+        QtSoundPlayer player(m_dir.path() + "/program");
+        QCOMPARE(player.resolve("a.wav"), m_program + "a.wav");
+    }
+
+    void validFileIsPlayed_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("file"); // relative to the program folder
+        QTest::newRow("bare name") << "Tone.wav"
+                                   << "Tone.wav";
+        QTest::newRow("quoted") << "\"Tone.wav\""
+                                << "Tone.wav";
+        QTest::newRow("absolute") << "<program>sub/Tone.wav"
+                                  << "sub/Tone.wav";
+        QTest::newRow("quoted absolute with blank") << "\"<program>sub/My Tone.wav\""
+                                                    << "sub/My Tone.wav";
+        QTest::newRow("Alert.wav itself") << "Alert.wav"
+                                          << "Alert.wav";
+    }
+    void validFileIsPlayed() {
+        QFETCH(QString, request);
+        QFETCH(QString, file);
+        QVERIFY(QDir().mkpath(m_program + "sub"));
+        writeTone(m_program + file);
+        if (file != "Alert.wav")
+            writeTone(m_program + "Alert.wav");
+
+        QtSoundPlayer player(m_program);
+        QSignalSpy played(&player, &QtSoundPlayer::played);
+        QSignalSpy failed(&player, &QtSoundPlayer::failed);
+        QSignalSpy beeped(&player, &QtSoundPlayer::beeped);
+        player.PlaySound(request.replace("<program>", m_program));
+        QTRY_COMPARE(played.size(), 1);
+        QCOMPARE(played.at(0).at(0).toString(), m_program + file);
+        QTest::qWait(50);
+        QCOMPARE(played.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(beeped.size(), 0);
+    }
+
+    void relativeNameUsesCurrentFolder() {
+        QTemporaryDir current;
+        QVERIFY(current.isValid());
+        QVERIFY(QDir(current.path()).mkpath("sub"));
+        writeTone(current.path() + "/sub/Here.wav");
+        writeTone(current.path() + "/Here.wav");
+        const QString saved = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(current.path()));
+
+        QtSoundPlayer player(m_program);
+        QSignalSpy played(&player, &QtSoundPlayer::played);
+        QSignalSpy failed(&player, &QtSoundPlayer::failed);
+        player.PlaySound("sub/Here.wav");
+        // A bare name is not looked for in the current folder.
+        player.PlaySound("Here.wav");
+        QDir::setCurrent(saved);
+
+        QTRY_COMPARE(played.size(), 1);
+        QCOMPARE(played.at(0).at(0).toString(), QFileInfo(current.path() + "/sub/Here.wav").absoluteFilePath());
+        QCOMPARE(firstArguments(failed), QStringList{m_program + "Here.wav"});
+    }
+
+    // Every way a file can fail, against every state of Alert.wav.
+    void fallback_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("alert"); // "tone", "garbage" or "" (none)
+        QTest::addColumn<QStringList>("failures");
+        QTest::addColumn<QStringList>("plays");
+        QTest::addColumn<int>("beeps");
+        const QString alert = "<program>Alert.wav";
+        for (const QString request : {"Missing.wav", "Junk.wav", "Folder.wav", "Empty.wav", ""}) {
+            const QString failedPath = request.isEmpty() ? QString() : "<program>" + request;
+            const QByteArray name = request.isEmpty() ? "no name" : request.toLatin1();
+            QTest::newRow(name + ", alert plays")
+                << request << "tone" << QStringList{failedPath} << QStringList{alert} << 0;
+            QTest::newRow(name + ", no alert") << request << "" << QStringList{failedPath} << QStringList{} << 1;
+            QTest::newRow(name + ", broken alert")
+                << request << "garbage" << QStringList{failedPath, alert} << QStringList{} << 1;
+        }
+        QTest::newRow("broken alert asked for") << "Alert.wav"
+                                                << "garbage" << QStringList{alert} << QStringList{} << 1;
+    }
+    void fallback() {
+        QFETCH(QString, request);
+        QFETCH(QString, alert);
+        QFETCH(QStringList, failures);
+        QFETCH(QStringList, plays);
+        QFETCH(int, beeps);
+        writeGarbage(m_program + "Junk.wav");
+        QFile(m_program + "Empty.wav").open(QIODevice::WriteOnly);
+        QDir().mkpath(m_program + "Folder.wav");
+        if (alert == "tone")
+            writeTone(m_program + "Alert.wav");
+        else if (alert == "garbage")
+            writeGarbage(m_program + "Alert.wav");
+        failures.replaceInStrings("<program>", m_program);
+        plays.replaceInStrings("<program>", m_program);
+
+        QtSoundPlayer player(m_program);
+        QSignalSpy played(&player, &QtSoundPlayer::played);
+        QSignalSpy failed(&player, &QtSoundPlayer::failed);
+        QSignalSpy beeped(&player, &QtSoundPlayer::beeped);
+        player.PlaySound(request);
+        QTRY_COMPARE(failed.size() + played.size() + beeped.size(), failures.size() + plays.size() + beeps);
+        QTest::qWait(50);
+        QCOMPARE(firstArguments(failed), failures);
+        QCOMPARE(firstArguments(played), plays);
+        QCOMPARE(beeped.size(), beeps);
+        // Failed effects are let go; only a playing one may remain.
+        QVERIFY(player.activeEffects() <= plays.size());
+        QDir(m_program + "Folder.wav").removeRecursively();
+    }
+
+    void returnsAtOnce() {
+        writeTone(m_program + "Tone.wav");
+        writeTone(m_program + "Alert.wav");
+        writeGarbage(m_program + "Junk.wav");
+        for (const char* name : {"Tone.wav", "Junk.wav", "Missing.wav", "Tone.wav"}) {
+            QtSoundPlayer player(m_program);
+            QElapsedTimer timer;
+            timer.start();
+            player.PlaySound(name);
+            QVERIFY2(timer.elapsed() < 20, name);
+        }
+    }
+
+    void effectsAreBounded() {
+        writeTone(m_program + "Tone.wav");
+        writeTone(m_program + "Alert.wav");
+        writeGarbage(m_program + "Junk.wav");
+        auto player = std::make_unique<QtSoundPlayer>(m_program);
+        QSignalSpy played(player.get(), &QtSoundPlayer::played);
+        for (int i = 0; i < 3 * QtSoundPlayer::kMaxEffects; ++i) {
+            player->PlaySound(i % 2 ? "Tone.wav" : "Junk.wav");
+            QVERIFY(player->activeEffects() <= QtSoundPlayer::kMaxEffects);
+        }
+        QTRY_VERIFY(played.size() >= QtSoundPlayer::kMaxEffects);
+        QVERIFY(player->activeEffects() <= QtSoundPlayer::kMaxEffects);
+        // Destroyed while effects still load or play.
+        player->PlaySound("Tone.wav");
+        player.reset();
+        QTest::qWait(50);
+    }
+};
+
+QTEST_MAIN(TestQtSoundPlayer)
+#include "TestQtSoundPlayer.moc"

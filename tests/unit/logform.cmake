@@ -1,0 +1,4 @@
+linkvigil_add_test(test_logform unit/TestTLogForm.cpp)
+linkvigil_add_test(test_filenameedit unit/TestTFileNameEdit.cpp)
+linkvigil_add_test(test_spinedit unit/TestTSpinEdit.cpp)
+linkvigil_add_test(test_qtfiledialogs unit/TestQtFileDialogs.cpp)
