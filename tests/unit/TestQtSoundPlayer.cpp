@@ -12,10 +12,9 @@
 
 namespace {
 
-// A short 16-bit mono tone, a real WAV file QSoundEffect accepts.
-void writeTone(const QString& path) {
+// A 16-bit mono tone of the given length, a real WAV file QSoundEffect accepts.
+void writeTone(const QString& path, int count = 2205) {
     const int rate = 22050;
-    const int count = rate / 10;
     QByteArray data(44 + 2 * count, '\0');
     char* p = data.data();
     memcpy(p, "RIFF", 4);
@@ -35,6 +34,13 @@ void writeTone(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(data);
+}
+
+// A tone whose header promises more samples than the file holds.
+void writeTruncated(const QString& path) {
+    writeTone(path);
+    QFile file(path);
+    QVERIFY(file.resize(file.size() - 1));
 }
 
 void writeGarbage(const QString& path) {
@@ -174,7 +180,7 @@ private slots:
         QTest::addColumn<QStringList>("plays");
         QTest::addColumn<int>("beeps");
         const QString alert = "<program>Alert.wav";
-        for (const QString request : {"Missing.wav", "Junk.wav", "Folder.wav", "Empty.wav", ""}) {
+        for (const QString request : {"Missing.wav", "Junk.wav", "Truncated.wav", "Folder.wav", "Empty.wav", ""}) {
             const QString failedPath = request.isEmpty() ? QString() : "<program>" + request;
             const QByteArray name = request.isEmpty() ? "no name" : request.toLatin1();
             QTest::newRow(name + ", alert plays")
@@ -193,6 +199,7 @@ private slots:
         QFETCH(QStringList, plays);
         QFETCH(int, beeps);
         writeGarbage(m_program + "Junk.wav");
+        writeTruncated(m_program + "Truncated.wav");
         QFile(m_program + "Empty.wav").open(QIODevice::WriteOnly);
         QDir().mkpath(m_program + "Folder.wav");
         if (alert == "tone")
@@ -228,6 +235,33 @@ private slots:
             player.PlaySound(name);
             QVERIFY2(timer.elapsed() < 20, name);
         }
+    }
+
+    // A load that does not finish in time counts as failed; the file is not
+    // tried again until it changes.
+    void slowLoadFallsBack() {
+        writeTone(m_program + "Alert.wav");
+        const QString slow = m_program + "Slow.wav";
+        writeTone(slow, 8 * 1024 * 1024);
+        QtSoundPlayer player(m_program);
+        player.setLoadTimeout(1);
+        QSignalSpy played(&player, &QtSoundPlayer::played);
+        QSignalSpy failed(&player, &QtSoundPlayer::failed);
+        player.PlaySound("Slow.wav");
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), slow);
+        QTRY_COMPARE(played.size(), 1);
+        QCOMPARE(played.at(0).at(0).toString(), m_program + "Alert.wav");
+
+        player.setLoadTimeout(QtSoundPlayer::kLoadTimeoutMs);
+        player.PlaySound("Slow.wav");
+        QCOMPARE(failed.size(), 2); // known bad: no second wait
+
+        writeTone(slow);
+        player.PlaySound("Slow.wav");
+        QTRY_COMPARE(played.size(), 3);
+        QCOMPARE(played.at(2).at(0).toString(), slow);
+        QCOMPARE(failed.size(), 2);
     }
 
     void effectsAreBounded() {

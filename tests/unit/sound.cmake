@@ -1,4 +1,5 @@
 linkvigil_add_test(test_soundplayer unit/TestQtSoundPlayer.cpp)
+linkvigil_add_test(test_wavfile unit/TestWavFile.cpp)
 linkvigil_add_test(test_gensounds unit/TestGenSounds.cpp)
 target_compile_definitions(test_gensounds PRIVATE LINKVIGIL_GENSOUNDS="$<TARGET_FILE:linkvigil-gensounds>")
 add_dependencies(test_gensounds linkvigil-gensounds)

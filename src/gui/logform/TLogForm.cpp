@@ -109,6 +109,7 @@ TLogForm::TLogForm(QWidget* parent, ISoundPlayer* sound, IFileDialogs* fileDialo
     chUseLoggingClick();
     chSoundFailClick();
     chSoundBackClick();
+    FormCreate();
 }
 
 void TLogForm::createControls(IFileDialogs* fileDialogs) {
@@ -294,8 +295,7 @@ void TLogForm::btnTestSound2Click() {
 
 void TLogForm::btOKClick() {
     accept();
-    if (OnOK)
-        OnOK();
+    okProcessing();
 }
 
 void TLogForm::keyPressEvent(QKeyEvent* event) {

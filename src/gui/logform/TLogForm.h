@@ -2,8 +2,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class IFileDialogs;
 class ISoundPlayer;
 class QCheckBox;
@@ -16,10 +14,11 @@ class QToolButton;
 class TFileNameEdit;
 class TSpinEdit;
 
-// The settings dialog: warning sounds and the connection log. It only holds
-// and shows the choices; the main window fills it in and reads it back in
-// OnOK. There is no Cancel: Escape does nothing, the close box leaves
-// without OK.
+// The settings dialog: warning sounds and the connection log. Its controls
+// are the live store of the alert and log options, read by the main window
+// at the moment of use; only logging, the averaging period and the size
+// limit wait for OK. There is no Cancel: Escape does nothing, the close box
+// leaves without OK.
 class TLogForm : public QDialog {
     Q_OBJECT
 public:
@@ -28,8 +27,9 @@ public:
     // The repeat interval of the warning sound, 1..1000 seconds.
     int RepeatIntervalSeconds() const;
 
-    // Runs after OK has closed the dialog with the Accepted result.
-    std::function<void()> OnOK;
+    // Fills the controls from the settings file and the main window's log
+    // file name; the main window must exist (it is created first).
+    void FormCreate();
 
     QCheckBox* chSoundFail;
     TFileNameEdit* edSoundFail;
@@ -64,8 +64,11 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    void FormActivate();
 
 private:
+    void okProcessing();
     void createControls(IFileDialogs* fileDialogs);
     void placeControls();
     void fitCaptions();

@@ -7,6 +7,7 @@
 #include "TApplication.h"
 #include "ping/TPing.h"
 #include "resources/Icons.h"
+#include "settings/SettingsKeys.h"
 #include "widgets/TBevelPanel.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
@@ -144,6 +145,7 @@ void TMainForm::createControls() {
     connect(StartButton, &QPushButton::clicked, this, handle(&TMainForm::StartButtonClick));
     connect(StopButton, &QPushButton::clicked, this, handle(&TMainForm::StopButtonClick));
     connect(LoggingButton, &QPushButton::clicked, this, handle(&TMainForm::LoggingButtonClick));
+    connect(SaveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { SaveButtonClick(SaveButton); }); });
     connect(qApp, &QApplication::focusChanged, this, &TMainForm::focusChanged);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
@@ -153,11 +155,8 @@ void TMainForm::createControls() {
 // fields with their limits and legend, the probe state and the chart.
 void TMainForm::FormCreate() {
     ProgramDirectory = m_services.programDirectory;
-    SettingsFileName = ProgramDirectory + QStringLiteral("Linkvigil.ini");
-    LogFileName = ProgramDirectory + QStringLiteral("Connect.log");
-    setRecentAddresses({QStringLiteral("www.kernel.org")});
-    Timer->SetInterval(1000);
-    Ping->SetTimeout(1000);
+    SettingsFileName = ProgramDirectory + settings::FileName;
+    LoadSettings();
 
     ConnectionUp = true;
     AlignToDay();

@@ -128,12 +128,17 @@ public:
     void LogPeriodAverage();
     void SetLogging(bool on);
     void AlignToDay();
+    // Settings file.
+    void LoadSettings();
+    // Writes the whole settings file; with a sender, after asking.
+    void SaveButtonClick(QObject* Sender);
     // Commands.
     void LoggingButtonClick();
 
     const RegionalSettings& Regional() const { return m_services.regional; }
     void SetRegional(const RegionalSettings& regional) { m_services.regional = regional; }
     IClock& Clock() const { return *m_services.clock; }
+    IMessageBoxes& Boxes() const { return *m_services.boxes; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

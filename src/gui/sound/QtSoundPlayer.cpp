@@ -1,9 +1,21 @@
 #include "QtSoundPlayer.h"
 
+#include "WavFile.h"
+
 #include <QApplication>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
+
+namespace {
+
+QString fileStamp(const QFileInfo& info) {
+    return QString::number(info.size()) + QLatin1Char(':') + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+} // namespace
 
 QtSoundPlayer::QtSoundPlayer(const QString& programDirectory, QObject* parent)
     : QObject(parent), m_programDirectory(programDirectory) {
@@ -13,7 +25,7 @@ QtSoundPlayer::QtSoundPlayer(const QString& programDirectory, QObject* parent)
 }
 
 QtSoundPlayer::~QtSoundPlayer() {
-    // The effects are children; only their signals must not reach a half-destroyed player.
+    // The effects are children; their last signals must not reach a half-destroyed player.
     for (QSoundEffect* effect : std::as_const(m_effects))
         effect->disconnect(this);
 }
@@ -33,16 +45,26 @@ QString QtSoundPlayer::resolve(const QString& fileName) const {
 
 void QtSoundPlayer::PlaySound(const QString& fileName) {
     const QString path = resolve(fileName);
-    // A missing file is known without trying to load it.
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        fallBack(path);
-    else
+    if (playable(path))
         start(path);
+    else
+        fallBack(path);
+}
+
+bool QtSoundPlayer::playable(const QString& path) const {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return false;
+    const auto rejected = m_rejected.constFind(path);
+    if (rejected != m_rejected.constEnd() && *rejected == fileStamp(info))
+        return false;
+    return wavfile::isPlayable(path);
 }
 
 void QtSoundPlayer::start(const QString& path) {
     if (m_effects.size() >= kMaxEffects) {
         QSoundEffect* oldest = m_effects.takeFirst();
+        m_started.remove(oldest);
         oldest->disconnect(this);
         oldest->stop();
         oldest->deleteLater();
@@ -52,21 +74,31 @@ void QtSoundPlayer::start(const QString& path) {
     // Connected before setSource(): a sample already in Qt's cache is ready at once.
     connect(effect, &QSoundEffect::statusChanged, this, [this, effect] { onStatusChanged(effect); });
     connect(effect, &QSoundEffect::playingChanged, this, [this, effect] { onPlayingChanged(effect); });
-    effect->setSource(QUrl::fromLocalFile(path));
+    QTimer::singleShot(m_loadTimeoutMs, effect, [this, effect] { onLoadTimeout(effect); });
+
+    QUrl url = QUrl::fromLocalFile(path);
+    if (const int rejections = m_rejections.value(path))
+        url.setQuery(QStringLiteral("retry=%1").arg(rejections));
+    effect->setSource(url);
 }
 
 void QtSoundPlayer::onStatusChanged(QSoundEffect* effect) {
-    const QString path = effect->source().toLocalFile();
     switch (effect->status()) {
     case QSoundEffect::Ready:
-        if (!effect->isPlaying()) {
+        if (!m_started.contains(effect)) {
+            m_started.insert(effect);
             effect->play();
-            emit played(path);
+            emit played(effect->source().toLocalFile());
         }
         break;
     case QSoundEffect::Error:
-        release(effect);
-        fallBack(path);
+        if (m_started.contains(effect)) {
+            // The file loaded, so the audio output failed: another file would fail as well.
+            release(effect);
+            beep();
+        } else {
+            loadFailed(effect);
+        }
         break;
     default:
         break;
@@ -78,9 +110,23 @@ void QtSoundPlayer::onPlayingChanged(QSoundEffect* effect) {
         release(effect);
 }
 
+void QtSoundPlayer::onLoadTimeout(QSoundEffect* effect) {
+    if (m_effects.contains(effect) && !m_started.contains(effect))
+        loadFailed(effect);
+}
+
+void QtSoundPlayer::loadFailed(QSoundEffect* effect) {
+    const QString path = effect->source().toLocalFile();
+    m_rejected.insert(path, fileStamp(QFileInfo(path)));
+    ++m_rejections[path];
+    release(effect);
+    fallBack(path);
+}
+
 void QtSoundPlayer::release(QSoundEffect* effect) {
     if (!m_effects.removeOne(effect))
         return;
+    m_started.remove(effect);
     effect->disconnect(this);
     // Called from the effect's own signals, so not deleted here.
     effect->deleteLater();
@@ -88,10 +134,13 @@ void QtSoundPlayer::release(QSoundEffect* effect) {
 
 void QtSoundPlayer::fallBack(const QString& failedPath) {
     emit failed(failedPath);
-    if (failedPath != m_alertPath && QFileInfo(m_alertPath).isFile()) {
+    if (failedPath != m_alertPath && playable(m_alertPath))
         start(m_alertPath);
-        return;
-    }
+    else
+        beep();
+}
+
+void QtSoundPlayer::beep() {
     emit beeped();
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QApplication::beep();

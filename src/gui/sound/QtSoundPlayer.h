@@ -2,21 +2,24 @@
 
 #include "seams/ISoundPlayer.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class QSoundEffect;
 
 // Plays WAV files through QSoundEffect. Each request gets an effect of its
-// own that lives until it has played (sounds may overlap); at most
-// kMaxEffects are kept, the oldest is stopped to make room. A file that does
-// not load gives the program's Alert.wav, and if that fails too, the
-// desktop's beep.
+// own that lives until it has played, so sounds may overlap; at most
+// kMaxEffects are kept and the oldest is stopped to make room. A file that
+// cannot be played gives the program's Alert.wav, and if that fails too,
+// the desktop's beep.
 class QtSoundPlayer : public QObject, public ISoundPlayer {
     Q_OBJECT
 public:
     static constexpr int kMaxEffects = 8;
+    static constexpr int kLoadTimeoutMs = 3000;
 
     // programDirectory ends with "/".
     explicit QtSoundPlayer(const QString& programDirectory, QObject* parent = nullptr);
@@ -24,26 +27,40 @@ public:
 
     void PlaySound(const QString& fileName) override;
 
-    // The file PlaySound() would load for fileName.
+    // The file PlaySound() would play for fileName.
     QString resolve(const QString& fileName) const;
     int activeEffects() const { return m_effects.size(); }
+    // A file still loading after this long counts as unplayable.
+    void setLoadTimeout(int milliseconds) { m_loadTimeoutMs = milliseconds; }
 
 signals:
     // The file has loaded and playing has begun.
     void played(const QString& path);
-    // The file could not be loaded; the fallback follows.
+    // The file cannot be played; the fallback follows at once.
     void failed(const QString& path);
     // Neither the file nor Alert.wav could be played.
     void beeped();
 
 private:
+    bool playable(const QString& path) const;
     void start(const QString& path);
     void onStatusChanged(QSoundEffect* effect);
     void onPlayingChanged(QSoundEffect* effect);
-    void fallBack(const QString& failedPath);
+    void onLoadTimeout(QSoundEffect* effect);
+    void loadFailed(QSoundEffect* effect);
     void release(QSoundEffect* effect);
+    void fallBack(const QString& failedPath);
+    void beep();
 
     QString m_programDirectory;
     QString m_alertPath;
-    QList<QSoundEffect*> m_effects;
+    int m_loadTimeoutMs = kLoadTimeoutMs;
+    QList<QSoundEffect*> m_effects; // oldest first
+    QSet<QSoundEffect*> m_started;
+    // Files QSoundEffect could not load, with their size and time then; not
+    // tried again until they change.
+    QHash<QString, QString> m_rejected;
+    // How often each file was rejected. It goes into the file's URL: Qt's
+    // sample cache remembers a URL that failed and never loads it again.
+    QHash<QString, int> m_rejections;
 };
