@@ -156,6 +156,7 @@ private slots:
         QVERIFY(QDir(current.path()).mkpath("sub"));
         writeTone(current.path() + "/sub/Here.wav");
         writeTone(current.path() + "/Here.wav");
+        writeTone(m_program + "Alert.wav");
         const QString saved = QDir::currentPath();
         QVERIFY(QDir::setCurrent(current.path()));
 
@@ -167,8 +168,10 @@ private slots:
         player.PlaySound("Here.wav");
         QDir::setCurrent(saved);
 
-        QTRY_COMPARE(played.size(), 1);
-        QCOMPARE(played.at(0).at(0).toString(), QFileInfo(current.path() + "/sub/Here.wav").absoluteFilePath());
+        QTRY_COMPARE(played.size(), 2);
+        QStringList paths = firstArguments(played);
+        paths.sort();
+        QCOMPARE(paths, QStringList({m_program + "Alert.wav", QDir(current.path()).canonicalPath() + "/sub/Here.wav"}));
         QCOMPARE(firstArguments(failed), QStringList{m_program + "Here.wav"});
     }
 
@@ -185,10 +188,12 @@ private slots:
             const QByteArray name = request.isEmpty() ? "no name" : request.toLatin1();
             QTest::newRow(name + ", alert plays")
                 << request << "tone" << QStringList{failedPath} << QStringList{alert} << 0;
-            QTest::newRow(name + ", no alert") << request << "" << QStringList{failedPath} << QStringList{} << 1;
+            QTest::newRow(name + ", no alert") << request << "" << QStringList{failedPath, alert} << QStringList{} << 1;
             QTest::newRow(name + ", broken alert")
                 << request << "garbage" << QStringList{failedPath, alert} << QStringList{} << 1;
         }
+        QTest::newRow("missing alert asked for") << "Alert.wav"
+                                                 << "" << QStringList{alert} << QStringList{} << 1;
         QTest::newRow("broken alert asked for") << "Alert.wav"
                                                 << "garbage" << QStringList{alert} << QStringList{} << 1;
     }

@@ -319,12 +319,13 @@ private slots:
             << QByteArray("[A]\r\na=1\r\n") << "A"
             << "a"
             << "one\r\ntwo\nthree" << QByteArray("[A]\r\na=one  two three\r\n");
-        QTest::newRow("outer blanks quoted") << QByteArray("") << "A"
-                                             << "a"
-                                             << " padded\t" << QByteArray("[A]\r\na=\" padded\t\"\r\n");
-        QTest::newRow("quoted value quoted again") << QByteArray("") << "A"
-                                                   << "a"
-                                                   << "'x'" << QByteArray("[A]\r\na=\"'x'\"\r\n");
+        QTest::newRow("values are written as they stand") << QByteArray("") << "A"
+                                                          << "a"
+                                                          << " padded\t" << QByteArray("[A]\r\na= padded\t\r\n");
+        QTest::newRow("a quoted file name keeps its quotes in the file")
+            << QByteArray("") << "A"
+            << "a"
+            << "\"/tmp/my alarm.wav\"" << QByteArray("[A]\r\na=\"/tmp/my alarm.wav\"\r\n");
     }
     void writeEdits() {
         QFETCH(QByteArray, before);
@@ -445,14 +446,15 @@ private slots:
                                << "example.test";
         QTest::newRow("inner blanks") << "a  b\tc"
                                       << "a  b\tc";
+        // As with the classic functions, outer blanks and quotes do not come back.
         QTest::newRow("outer blanks") << "  padded \t"
-                                      << "  padded \t";
+                                      << "padded";
         QTest::newRow("only blanks") << "   "
-                                     << "   ";
+                                     << "";
         QTest::newRow("double quoted") << "\"q\""
-                                       << "\"q\"";
+                                       << "q";
         QTest::newRow("single quoted") << "'q'"
-                                       << "'q'";
+                                       << "q";
         QTest::newRow("lone quote") << "\""
                                     << "\"";
         QTest::newRow("equals signs") << "a=b=c"
@@ -464,7 +466,7 @@ private slots:
         QTest::newRow("unicode") << QString::fromUtf8("caf\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80")
                                  << QString::fromUtf8("caf\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80");
         QTest::newRow("line breaks become spaces") << "one\r\ntwo\nthree\r"
-                                                   << "one  two three ";
+                                                   << "one  two three";
         QTest::newRow("longest value") << QString(2047, 'L') << QString(2047, 'L');
     }
     void stringRoundTrip() {

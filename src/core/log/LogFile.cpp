@@ -1,9 +1,10 @@
 #include "LogFile.h"
 
+#include "io/SafeWrite.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 
 namespace logfile {
 
@@ -60,14 +61,10 @@ TrimResult Trim(const QString& path, qint64 limit) {
         ++first;
     }
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return TrimResult::CannotCreate;
-    for (qsizetype i = first; i < lines.size(); ++i) {
-        out.write(lines[i]);
-        out.write("\r\n", 2);
-    }
-    return out.commit() ? TrimResult::Done : TrimResult::CannotCreate;
+    QByteArray kept;
+    for (qsizetype i = first; i < lines.size(); ++i)
+        kept += lines[i] + "\r\n";
+    return safewrite::ReplaceFile(path, kept) ? TrimResult::Done : TrimResult::CannotCreate;
 }
 
 } // namespace logfile

@@ -1,12 +1,13 @@
 #include "TIniFile.h"
 
+#include "io/SafeWrite.h"
+
 #include "Exception.h"
 #include "text/FloatText.h"
 #include "text/IntText.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 
 #include <optional>
 #include <vector>
@@ -171,11 +172,10 @@ QString singleLine(const QString& text) {
 }
 
 // Quoted when reading would otherwise trim blanks or strip quotes from it.
+// Values are written as they stand, as the classic functions do: a quoted
+// file name is read back without its quotes.
 QString encodeValue(const QString& value) {
-    const QString text = singleLine(value);
-    if (!text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()) || isQuoted(text)))
-        return u'"' + text + u'"';
-    return text;
+    return singleLine(value);
 }
 
 QByteArray lineEndOf(const Document& doc) {
@@ -241,14 +241,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     for (const Line& line : doc.lines)
         bytes += line.text + line.end;
 
-    QSaveFile out(m_fileName);
-    if (!out.open(QIODevice::WriteOnly))
-        throw Exception(failure);
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        throw Exception(failure);
-    }
-    if (!out.commit())
+    if (!safewrite::ReplaceFile(m_fileName, bytes))
         throw Exception(failure);
 }
 

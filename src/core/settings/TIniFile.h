@@ -24,8 +24,7 @@
 // last key of its section, a new section goes at the end of the file after a
 // blank line. Every other line keeps its bytes. A new file uses CR LF, an
 // existing one keeps the line end it already uses. CR and LF in names and
-// values are written as spaces; a value that would lose blanks or quotes on
-// reading is written in double quotes. A write that cannot be completed
+// values are written as spaces; values are otherwise written unchanged. A write that cannot be completed
 // throws Exception("Unable to write to <file name>").
 class TIniFile {
 public:

@@ -134,10 +134,10 @@ void QtSoundPlayer::release(QSoundEffect* effect) {
 
 void QtSoundPlayer::fallBack(const QString& failedPath) {
     emit failed(failedPath);
-    if (failedPath != m_alertPath && playable(m_alertPath))
-        start(m_alertPath);
-    else
+    if (failedPath == m_alertPath)
         beep();
+    else
+        PlaySound(m_alertPath);
 }
 
 void QtSoundPlayer::beep() {

@@ -36,9 +36,10 @@ public:
 signals:
     // The file has loaded and playing has begun.
     void played(const QString& path);
-    // The file cannot be played; the fallback follows at once.
+    // The file cannot be played; Alert.wav is tried next, unless it was
+    // the file.
     void failed(const QString& path);
-    // Neither the file nor Alert.wav could be played.
+    // Alert.wav could not be played either.
     void beeped();
 
 private:

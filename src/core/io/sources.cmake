@@ -1,0 +1,1 @@
+target_sources(linkvigil_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.cpp ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.h)

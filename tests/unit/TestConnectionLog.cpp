@@ -1,0 +1,239 @@
+#include "MonitorFixture.h"
+#include "TestMain.h"
+#include "clock/DateTime.h"
+#include "text/Inet.h"
+#include "widgets/TTimer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+
+// The connection log as the main window writes it: line formats, the
+// averaging windows on the day grid, the logging switch and the size limit.
+class TestConnectionLog : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MonitorFixture> f;
+    TMainForm* m = nullptr;
+
+    static TDateTime at(int h, int n, int s) { return datetime::encode(2026, 7, 12, h, n, s); }
+
+    // A program started at the given moment, with these lines in its settings.
+    void startProgram(TDateTime now, const QByteArray& logging = "UseLogging=1\r\nPeriod=0.00694444444444444\r\n",
+                      RegionalSettings regional = {}) {
+        f = std::make_unique<MonitorFixture>();
+        f->clock.now = now;
+        QFile ini(f->folder.filePath(QStringLiteral("Linkvigil.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Addresses]\r\nCount=1\r\nAddress01=192.0.2.1\r\n[Logging]\r\n" + logging);
+        ini.close();
+        f->create(regional);
+        m = f->main.get();
+    }
+
+    QStringList logLines() const {
+        QFile log(m->LogFileName);
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray text = log.readAll();
+        if (!text.isEmpty() && !text.endsWith("\r\n"))
+            return {QStringLiteral("<line without CR LF>")};
+        QStringList lines = QString::fromUtf8(text).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+    void echo(bool answered) {
+        if (answered)
+            f->echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), 10, 56));
+        m->TimerTimer();
+    }
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void windowLaidOnTheGridAtStartUp() {
+        startProgram(at(14, 3, 12));
+        QCOMPARE(m->PeriodEnd, datetime::encode(2026, 7, 12, 14, 10, 0));
+        QVERIFY(qAbs(m->PeriodStart - at(14, 0, 0)) < 1e-9);
+        QVERIFY(logLines().isEmpty()); // logging read as on writes no line
+        QVERIFY(!QFile::exists(m->LogFileName));
+    }
+
+    void resolveWritesTheStartLineAndAlignsTheWindow() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        QCOMPARE(logLines(), QStringList{"07/12/2026 14:03: Start monitor for IP-Address \"192.0.2.1\""});
+        QCOMPARE(m->PeriodStart, at(14, 3, 12));
+        QVERIFY(qAbs(m->PeriodEnd - at(14, 10, 0)) < 1e-9);
+    }
+
+    void startLaysItsOwnWindow() {
+        startProgram(at(14, 3, 12));
+        m->StartButtonClick();
+        QCOMPARE(m->PeriodStart, at(14, 3, 12));
+        QVERIFY(qAbs(m->PeriodEnd - at(14, 13, 12)) < 1e-9);
+    }
+
+    void averagesOnTheGridAndTheClosingReplyCountsForTheNext() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        m->StartButtonClick(); // 14:03:12 - 14:13:12
+        m->cbConnectToExit();  // laid on the grid again: 14:03:12 - 14:10:00
+        echo(true);
+        echo(false); // 950
+        // Grid points are sums of window lengths: a moment later is surely past.
+        f->clock.now = at(14, 10, 0) + 0.001 * OneSecond;
+        echo(false); // closes the window with (1000 + 950) / 2, then counts 900
+        f->clock.now = at(14, 20, 5);
+        echo(true); // closes 14:10 - 14:20 with 900
+        QCOMPARE(logLines().mid(2), QStringList({
+                                        "07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" =  97.5 %",
+                                        "07/12/2026 14:10:00-14:20:00: Reliability for \"192.0.2.1\" =  90.0 %",
+                                    }));
+        QVERIFY(qAbs(m->PeriodEnd - at(14, 30, 0)) < 1e-9);
+    }
+
+    void lateCloseSpansSeveralWindows() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        m->cbConnectToExit();
+        echo(true);
+        f->clock.now = at(14, 47, 0);
+        echo(true);
+        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" = 100.0 %"));
+        QVERIFY(qAbs(m->PeriodStart - at(14, 10, 0)) < 1e-9);
+        QVERIFY(qAbs(m->PeriodEnd - at(14, 50, 0)) < 1e-9);
+        f->clock.now = at(14, 50, 0) + 0.001 * OneSecond;
+        echo(true);
+        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:10:00-14:50:00: Reliability for \"192.0.2.1\" = 100.0 %"));
+    }
+
+    void windowWithoutRepliesUsesTheIndexWithoutQuotes() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        m->PeriodEnd = at(14, 5, 0);
+        f->clock.now = at(14, 6, 0);
+        m->LogPeriodAverage();
+        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:05:00: Reliability for 192.0.2.1 = 100.0 %"));
+    }
+
+    void stopWritesTheUnfinishedWindow() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        echo(true);
+        f->clock.now = at(14, 4, 30);
+        m->StopButtonClick();
+        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:04:30: Reliability for \"192.0.2.1\" = 100.0 %"));
+    }
+
+    void switchingOffWritesTheAverageFirstAndTheOffLineLast() {
+        startProgram(at(14, 3, 12));
+        f->clock.now = at(14, 5, 0);
+        m->SetLogging(false);
+        QCOMPARE(logLines(), QStringList({
+                                 "07/12/2026 14:00:00-14:05:00: Reliability for  =   0.0 %",
+                                 "07/12/2026 14:05: Logging switched off for IP \"\"",
+                             }));
+        QVERIFY(!m->LoggingEnabled);
+        m->WriteLog(QStringLiteral("dropped"));
+        QCOMPARE(logLines().size(), 2);
+        m->SetLogging(false); // unchanged: nothing
+        QCOMPARE(logLines().size(), 2);
+    }
+
+    void switchingOnWritesTheOnLineAndAligns() {
+        startProgram(at(9, 59, 59), "UseLogging=0\r\nPeriod=0.0416666666666667\r\n");
+        m->SetLogging(true);
+        QCOMPARE(logLines(), QStringList{"07/12/2026 09:59: Logging switched on for IP \"\""});
+        QVERIFY(qAbs(m->PeriodEnd - at(10, 0, 0)) < 1e-9);
+        QVERIFY(qAbs(m->PeriodStart - at(9, 0, 0)) < 1e-9);
+    }
+
+    void loggingOffStillClosesWindows() {
+        startProgram(at(14, 3, 12), "UseLogging=0\r\nPeriod=0.00694444444444444\r\n");
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        echo(true);
+        f->clock.now = at(14, 14, 0);
+        echo(true);
+        QCOMPARE(m->ReliabilitySamples, 1); // reset at the close, then this reply
+        QVERIFY(!QFile::exists(m->LogFileName));
+    }
+
+    void averagesOffNeverResetTheSums() {
+        startProgram(at(14, 3, 12));
+        LogForm->chLogAverages->setChecked(false);
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        echo(true);
+        f->clock.now = at(14, 30, 0);
+        echo(true);
+        QCOMPARE(m->ReliabilitySamples, 2);
+        QCOMPARE(logLines().size(), 1); // the start line only
+    }
+
+    void alertLinesFollowTheLogChangesBox() {
+        startProgram(at(14, 3, 12));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        for (int i = 0; i < 15; ++i)
+            echo(false);
+        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12: Reliability for \"192.0.2.1\" falls below 30%"));
+        LogForm->chLogChanges->setChecked(false);
+        for (int i = 0; i < 71; ++i)
+            echo(true);
+        QVERIFY(m->ConnectionUp);
+        QVERIFY(!logLines().last().contains(QStringLiteral("rises")));
+    }
+
+    void regionalSeparators() {
+        RegionalSettings regional;
+        regional.dateSeparator = u'.';
+        regional.timeSeparator = u'.';
+        regional.decimalSeparator = u',';
+        startProgram(at(14, 3, 12), "UseLogging=1\r\nPeriod=0,00694444444444444\r\n", regional);
+        QVERIFY(qAbs(m->PeriodLength - 10.0 / 1440) < 1e-12);
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        echo(false);
+        f->clock.now = at(14, 4, 0);
+        m->StopButtonClick();
+        QCOMPARE(logLines(), QStringList({
+                                 "07.12.2026 14.03: Start monitor for IP-Address \"192.0.2.1\"",
+                                 "07.12.2026 14.03.12-14.04.00: Reliability for \"192.0.2.1\" =  95,0 %",
+                             }));
+    }
+
+    void logIsKeptUnderItsLimit() {
+        startProgram(at(14, 3, 12), "UseLogging=1\r\nLogfileLimitKb=1\r\n");
+        QCOMPARE(m->LogLimitBytes, 1024);
+        for (int i = 0; i < 40; ++i)
+            m->WriteLog(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) + QString(38, u'x'));
+        const QStringList lines = logLines();
+        QVERIFY(QFile(m->LogFileName).size() <= 1024);
+        QCOMPARE(lines.last().left(8), QStringLiteral("line 039"));
+        // Without the limit box the log grows.
+        LogForm->chLimitKb->setChecked(false);
+        for (int i = 0; i < 40; ++i)
+            m->WriteLog(QString(48, u'y'));
+        QVERIFY(QFile(m->LogFileName).size() > 2000);
+        QVERIFY(f->boxes.errors.isEmpty());
+    }
+
+    void logInAMissingFolderIsLostQuietly() {
+        startProgram(at(14, 3, 12));
+        m->LogFileName = f->folder.filePath(QStringLiteral("gone/Connect.log"));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        echo(true);
+        QCOMPARE(int(m->MonitorState), int(Resolved));
+        QVERIFY(f->boxes.errors.isEmpty());
+    }
+};
+
+LINKVIGIL_TEST_MAIN(TestConnectionLog)
+#include "TestConnectionLog.moc"

@@ -1,0 +1,2 @@
+linkvigil_add_test(test_settingsfile unit/TestSettingsFile.cpp)
+linkvigil_add_test(test_settingsdialog unit/TestSettingsDialog.cpp)
