@@ -34,6 +34,8 @@ struct MonitorFixture {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TLogForm> logForm;
     std::unique_ptr<TfrmWarn> warn;
+    // The system's ICMP socket and resolver instead of the fakes.
+    bool makeRealPing = false;
 
     // Creates the windows in the program's start-up order.
     void create(RegionalSettings regional = {}) {
@@ -45,14 +47,15 @@ struct MonitorFixture {
         services.boxes = &boxes;
         services.programDirectory = folder.path() + u'/';
         services.regional = regional;
-        services.makePing = [this](QObject* owner) {
-            auto transport = std::make_unique<FakeEcho>();
-            echo = transport.get();
-            auto icmp = std::make_unique<TICMP>(std::move(transport), resolver);
-            auto fakeLookup = std::make_unique<FakeLookup>();
-            lookup = fakeLookup.get();
-            return new TPing(owner, std::move(icmp), std::move(fakeLookup));
-        };
+        if (!makeRealPing)
+            services.makePing = [this](QObject* owner) {
+                auto transport = std::make_unique<FakeEcho>();
+                echo = transport.get();
+                auto icmp = std::make_unique<TICMP>(std::move(transport), resolver);
+                auto fakeLookup = std::make_unique<FakeLookup>();
+                lookup = fakeLookup.get();
+                return new TPing(owner, std::move(icmp), std::move(fakeLookup));
+            };
         main = std::make_unique<TMainForm>(services);
         MainForm = main.get();
         logForm = std::make_unique<TLogForm>(main.get(), &sound, &fileDialogs);

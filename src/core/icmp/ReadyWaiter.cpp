@@ -1,12 +1,15 @@
 #include "ReadyWaiter.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
 #include <poll.h>
+
+#include <algorithm>
 
 bool PollWaiter::waitReady(int fd, int timeoutMs) {
     pollfd p{fd, POLLIN, 0};
@@ -39,6 +42,10 @@ bool EventLoopWaiter::waitReady(int fd, int timeoutMs) {
             loop.quit();
     });
     errorCheck.start(50);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QElapsedTimer waited;
+    waited.start();
+    // A loop refuses to run once the application is quitting: then poll.
+    if (loop.exec(QEventLoop::ExcludeUserInputEvents) < 0)
+        return poller.waitReady(fd, static_cast<int>(std::max<qint64>(timeoutMs - waited.elapsed(), 0)));
     return poller.waitReady(fd, 0);
 }

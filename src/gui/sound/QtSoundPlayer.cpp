@@ -11,8 +11,9 @@
 
 namespace {
 
-QString fileStamp(const QFileInfo& info) {
-    return QString::number(info.size()) + QLatin1Char(':') + QString::number(info.lastModified().toMSecsSinceEpoch());
+QString fileStamp(const QString& path) {
+    const QFileInfo info(path);
+    return QString::number(info.size()) + QLatin1Char('-') + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
 } // namespace
@@ -26,8 +27,8 @@ QtSoundPlayer::QtSoundPlayer(const QString& programDirectory, QObject* parent)
 
 QtSoundPlayer::~QtSoundPlayer() {
     // The effects are children; their last signals must not reach a half-destroyed player.
-    for (QSoundEffect* effect : std::as_const(m_effects))
-        effect->disconnect(this);
+    for (const Effect& entry : std::as_const(m_effects))
+        entry.effect->disconnect(this);
 }
 
 QString QtSoundPlayer::resolve(const QString& fileName) const {
@@ -44,7 +45,10 @@ QString QtSoundPlayer::resolve(const QString& fileName) const {
 }
 
 void QtSoundPlayer::PlaySound(const QString& fileName) {
-    const QString path = resolve(fileName);
+    tryPlay(resolve(fileName));
+}
+
+void QtSoundPlayer::tryPlay(const QString& path) {
     if (playable(path))
         start(path);
     else
@@ -52,47 +56,62 @@ void QtSoundPlayer::PlaySound(const QString& fileName) {
 }
 
 bool QtSoundPlayer::playable(const QString& path) const {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
     const auto rejected = m_rejected.constFind(path);
-    if (rejected != m_rejected.constEnd() && *rejected == fileStamp(info))
+    if (rejected != m_rejected.constEnd() && *rejected == fileStamp(path))
         return false;
     return wavfile::isPlayable(path);
 }
 
 void QtSoundPlayer::start(const QString& path) {
     if (m_effects.size() >= kMaxEffects) {
-        QSoundEffect* oldest = m_effects.takeFirst();
-        m_started.remove(oldest);
+        QSoundEffect* oldest = m_effects.takeFirst().effect;
         oldest->disconnect(this);
         oldest->stop();
         oldest->deleteLater();
     }
     auto* effect = new QSoundEffect(this);
-    m_effects.append(effect);
+    m_effects.append({effect, path, fileStamp(path)});
     // Connected before setSource(): a sample already in Qt's cache is ready at once.
     connect(effect, &QSoundEffect::statusChanged, this, [this, effect] { onStatusChanged(effect); });
     connect(effect, &QSoundEffect::playingChanged, this, [this, effect] { onPlayingChanged(effect); });
-    QTimer::singleShot(m_loadTimeoutMs, effect, [this, effect] { onLoadTimeout(effect); });
 
+    // Qt's sample cache keeps a file by its URL, also after the file changed
+    // and also when it failed to load (then it never loads it again). The
+    // stamp in the URL makes each version of a file a URL of its own.
     QUrl url = QUrl::fromLocalFile(path);
-    if (const int rejections = m_rejections.value(path))
-        url.setQuery(QStringLiteral("retry=%1").arg(rejections));
+    url.setQuery(QStringLiteral("v=") + m_effects.last().stamp);
     effect->setSource(url);
+
+    if (m_loadTimeoutMs > 0)
+        QTimer::singleShot(m_loadTimeoutMs, effect, [this, effect] { onLoadTimeout(effect); });
+    else
+        onLoadTimeout(effect);
+}
+
+QtSoundPlayer::Effect* QtSoundPlayer::find(QSoundEffect* effect) {
+    for (Effect& entry : m_effects)
+        if (entry.effect == effect)
+            return &entry;
+    return nullptr;
 }
 
 void QtSoundPlayer::onStatusChanged(QSoundEffect* effect) {
+    Effect* entry = find(effect);
+    if (!entry)
+        return;
     switch (effect->status()) {
     case QSoundEffect::Ready:
-        if (!m_started.contains(effect)) {
-            m_started.insert(effect);
+        if (!entry->started) {
+            entry->started = true;
+            const QString path = entry->path; // play() may end and release the effect
             effect->play();
-            emit played(effect->source().toLocalFile());
+            emit played(path);
         }
         break;
     case QSoundEffect::Error:
-        if (m_started.contains(effect)) {
+        if (entry->started) {
             // The file loaded, so the audio output failed: another file would fail as well.
             release(effect);
             beep();
@@ -111,22 +130,22 @@ void QtSoundPlayer::onPlayingChanged(QSoundEffect* effect) {
 }
 
 void QtSoundPlayer::onLoadTimeout(QSoundEffect* effect) {
-    if (m_effects.contains(effect) && !m_started.contains(effect))
+    const Effect* entry = find(effect);
+    if (entry && !entry->started)
         loadFailed(effect);
 }
 
 void QtSoundPlayer::loadFailed(QSoundEffect* effect) {
-    const QString path = effect->source().toLocalFile();
-    m_rejected.insert(path, fileStamp(QFileInfo(path)));
-    ++m_rejections[path];
+    const Effect entry = *find(effect);
+    m_rejected.insert(entry.path, entry.stamp);
     release(effect);
-    fallBack(path);
+    fallBack(entry.path);
 }
 
 void QtSoundPlayer::release(QSoundEffect* effect) {
-    if (!m_effects.removeOne(effect))
+    const auto removed = m_effects.removeIf([effect](const Effect& entry) { return entry.effect == effect; });
+    if (!removed)
         return;
-    m_started.remove(effect);
     effect->disconnect(this);
     // Called from the effect's own signals, so not deleted here.
     effect->deleteLater();
@@ -137,7 +156,7 @@ void QtSoundPlayer::fallBack(const QString& failedPath) {
     if (failedPath == m_alertPath)
         beep();
     else
-        PlaySound(m_alertPath);
+        tryPlay(m_alertPath);
 }
 
 void QtSoundPlayer::beep() {

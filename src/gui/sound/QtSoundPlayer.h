@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 class QSoundEffect;
@@ -30,7 +29,8 @@ public:
     // The file PlaySound() would play for fileName.
     QString resolve(const QString& fileName) const;
     int activeEffects() const { return m_effects.size(); }
-    // A file still loading after this long counts as unplayable.
+    // A file still loading after this long counts as unplayable; with 0,
+    // any file not ready at once does.
     void setLoadTimeout(int milliseconds) { m_loadTimeoutMs = milliseconds; }
 
 signals:
@@ -43,8 +43,17 @@ signals:
     void beeped();
 
 private:
+    struct Effect {
+        QSoundEffect* effect;
+        QString path;
+        QString stamp; // the file's size and time when it was asked for
+        bool started = false;
+    };
+
+    void tryPlay(const QString& path);
     bool playable(const QString& path) const;
     void start(const QString& path);
+    Effect* find(QSoundEffect* effect);
     void onStatusChanged(QSoundEffect* effect);
     void onPlayingChanged(QSoundEffect* effect);
     void onLoadTimeout(QSoundEffect* effect);
@@ -56,12 +65,8 @@ private:
     QString m_programDirectory;
     QString m_alertPath;
     int m_loadTimeoutMs = kLoadTimeoutMs;
-    QList<QSoundEffect*> m_effects; // oldest first
-    QSet<QSoundEffect*> m_started;
-    // Files QSoundEffect could not load, with their size and time then; not
-    // tried again until they change.
+    QList<Effect> m_effects; // oldest first
+    // Files QSoundEffect could not load, with their stamp then; not tried
+    // again until they change.
     QHash<QString, QString> m_rejected;
-    // How often each file was rejected. It goes into the file's URL: Qt's
-    // sample cache remembers a URL that failed and never loads it again.
-    QHash<QString, int> m_rejections;
 };

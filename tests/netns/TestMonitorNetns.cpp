@@ -1,0 +1,78 @@
+// The real main window against real test hosts in the private network of
+// netns-run.sh: index, caption and chart move with real echoes.
+
+#include "MonitorFixture.h"
+#include "TestMain.h"
+#include "widgets/TGauge.h"
+#include "widgets/TTimer.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+class TestMonitorNetns : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MonitorFixture> f;
+    TMainForm* m = nullptr;
+
+    void watch(const QString& host) {
+        m->cbConnectTo->setEditText(host);
+        m->cbConnectToExit();
+    }
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("LINKVIGIL_NETNS"))
+            QSKIP("SKIPPED LOUDLY: this test must run inside tests/netns/netns-run.sh (root, network namespaces)");
+    }
+    void init() {
+        f = std::make_unique<MonitorFixture>();
+        f->makeRealPing = true;
+        f->create();
+        m = f->main.get();
+        m->show();
+        m->edInterval->setText(QStringLiteral("200"));
+        m->edIntervalExit();
+        m->edTimeout->setText(QStringLiteral("500"));
+        m->edTimeoutExit();
+    }
+    void cleanup() { f.reset(); }
+
+    void answeredHostKeepsTheIndexAndDrawsBars() {
+        watch(QStringLiteral("192.0.2.1"));
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.1"));
+        m->StartButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m->ChartColumn >= 5, 5000);
+        QCOMPARE(m->ReliabilityIndex, 1000);
+        QCOMPARE(m->windowTitle(), QStringLiteral("Connection 100%"));
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.1"));
+        // Round trips on a local link are far below the time-out: short bars.
+        QCOMPARE(m->Chart.image().pixel(2, 96), ChartCanvas::Teal);
+        QCOMPARE(m->Chart.image().pixel(2, 50), ChartCanvas::Navy);
+        QCOMPARE(m->Chart.image().pixel(m->ChartColumn, 50), ChartCanvas::Red);
+    }
+
+    void silentHostLowersTheIndex() {
+        watch(QStringLiteral("192.0.2.2"));
+        m->StartButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m->ReliabilityIndex <= 900, 5000);
+        QVERIFY(m->windowTitle().startsWith(QStringLiteral("Connection 9")));
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.2: Request timed out"));
+        QCOMPARE(m->Chart.image().pixel(0, 1), ChartCanvas::Teal); // full-height bars
+        // Ticks that came while an echo waited only widened nothing: each
+        // reply moved the cursor by one column.
+        QVERIFY(m->ChartColumn >= 2);
+    }
+
+    void nameIsLookedUpInTheBackground() {
+        watch(QStringLiteral("echo-host.test"));
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("Resolving host-address.."));
+        QTRY_COMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.1"));
+        watch(QStringLiteral("nosuch.test"));
+        QTRY_COMPARE(m->IPlabel->text(), QStringLiteral("Cannot find host-address."));
+    }
+};
+
+LINKVIGIL_TEST_MAIN(TestMonitorNetns)
+#include "TestMonitorNetns.moc"
