@@ -16,19 +16,29 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <algorithm>
+
 
 namespace {
+
+// Labels size themselves to their text, as the layout's labels do; the
+// widths of the layout are the least they get.
+void fitWidth(QLabel* label) {
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+}
 
 QLabel* heading(QWidget* parent, const char* name, const char* text, QRect geometry) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(fonts::arial(13, true, true));
     label->setGeometry(geometry);
+    fitWidth(label);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(pal);
@@ -49,6 +59,7 @@ QLabel* link(QWidget* parent, const char* name, const char* text, QRect geometry
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
     label->setPalette(pal);
+    fitWidth(label);
     return label;
 }
 
@@ -111,9 +122,10 @@ void TMainForm::createControls() {
                          {296, 136, 113, 25});
     for (QPushButton* b : {btnViewLog, StartButton, StopButton, SaveButton})
         b->setIconSize(QSize(16, 16));
-    lbLegendTop = legend(this, "lbLegendTop", "4000 ms", {7, 168, 40, 13});
-    lbLegendMid = legend(this, "lbLegendMid", "2000 ms", {7, 215, 40, 13});
-    lbLegendBtm = legend(this, "lbLegendBtm", "0 ms", {25, 258, 22, 13});
+    // Right-aligned at x = 47; room to the left for wider faces.
+    lbLegendTop = legend(this, "lbLegendTop", "4000 ms", {0, 168, 47, 13});
+    lbLegendMid = legend(this, "lbLegendMid", "2000 ms", {0, 215, 47, 13});
+    lbLegendBtm = legend(this, "lbLegendBtm", "0 ms", {0, 258, 47, 13});
     Panel1 = control(new TBevelPanel(this), "Panel1", {56, 168, 353, 105});
     Panel1->setFocusPolicy(Qt::TabFocus);
     FBox = control(new TChartBox(&Chart, Panel1), "FBox", Panel1->ClientRect());
@@ -145,6 +157,7 @@ void TMainForm::createControls() {
     connect(StartButton, &QPushButton::clicked, this, handle(&TMainForm::StartButtonClick));
     connect(StopButton, &QPushButton::clicked, this, handle(&TMainForm::StopButtonClick));
     connect(LoggingButton, &QPushButton::clicked, this, handle(&TMainForm::LoggingButtonClick));
+    connect(btnViewLog, &QPushButton::clicked, this, handle(&TMainForm::btnViewLogClick));
     connect(SaveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { SaveButtonClick(SaveButton); }); });
     connect(qApp, &QApplication::focusChanged, this, &TMainForm::focusChanged);
     for (QWidget* child : findChildren<QWidget*>())
@@ -209,6 +222,18 @@ void TMainForm::focusChanged(QWidget* old, QWidget* now) {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && !ShowHint)
         return true;
+    // The two link labels act on a left click.
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == lbHelp) {
+            runGuarded([this] { lbHelpClick(); });
+            return true;
+        }
+        if (watched == InfoLabel) {
+            runGuarded([this] { InfoLabelClick(); });
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -134,6 +134,9 @@ public:
     void SaveButtonClick(QObject* Sender);
     // Commands.
     void LoggingButtonClick();
+    void InfoLabelClick();
+    void lbHelpClick();
+    void btnViewLogClick();
 
     const RegionalSettings& Regional() const { return m_services.regional; }
     void SetRegional(const RegionalSettings& regional) { m_services.regional = regional; }

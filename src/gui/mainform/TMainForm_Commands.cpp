@@ -3,8 +3,31 @@
 #include "Forms.h"
 #include "TMainForm.h"
 #include "logform/TLogForm.h"
+#include "seams/IMessageBoxes.h"
+#include "seams/IShell.h"
+
+#include <QFileInfo>
 
 void TMainForm::LoggingButtonClick() {
     // Modal, but the timers go on: probes and alerts continue meanwhile.
     LogForm->exec();
+}
+
+void TMainForm::InfoLabelClick() {
+    m_services.shell->Open(ProgramDirectory + QStringLiteral("linkvigil.html"));
+}
+
+void TMainForm::lbHelpClick() {
+    const QString help = ProgramDirectory + QStringLiteral("linkvigil.pdf");
+    if (!QFileInfo::exists(help)) {
+        Boxes().Ask(IMessageBoxes::Kind::Error, QStringLiteral("Unable to find help file!"), IMessageBoxes::OK);
+        return;
+    }
+    // By its full path: started from a menu, the current folder is the home
+    // folder, where a bare name would not be found.
+    m_services.shell->Open(help);
+}
+
+void TMainForm::btnViewLogClick() {
+    m_services.shell->OpenInTextEditor(LogFileName);
 }
