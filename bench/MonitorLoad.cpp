@@ -10,12 +10,12 @@
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
 #include "ping/TPing.h"
-#include "widgets/TChartBox.h"
 #include "seams/IFileDialogs.h"
 #include "seams/IMessageBoxes.h"
 #include "seams/IShell.h"
 #include "seams/ISoundPlayer.h"
 #include "warnform/TfrmWarn.h"
+#include "widgets/TChartBox.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -82,8 +82,7 @@ int main(int argc, char* argv[]) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("watched 192.0.2.1 every 200 ms for %.1f s: %d replies, index %d, caption \"%s\"\n",
-                    wall.elapsed() / 1000.0, main.ChartColumn, main.ReliabilityIndex,
-                    qPrintable(main.windowTitle()));
+                    wall.elapsed() / 1000.0, main.ChartColumn, main.ReliabilityIndex, qPrintable(main.windowTitle()));
         std::printf("CPU time: %.3f s (%.2f %% of one core), peak resident memory: %ld KiB\n", cpuSeconds(usage),
                     100.0 * cpuSeconds(usage) / (wall.elapsed() / 1000.0), usage.ru_maxrss);
 

@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 build=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [[ "${1:-}" == --sanitize ]]; then
+  # A debug build, so that Qt's own checks in its headers run as well.
   build=build-sanitize
-  options+=(-DLINKVIGIL_SANITIZE=ON)
+  options=(-DCMAKE_BUILD_TYPE=Debug -DLINKVIGIL_SANITIZE=ON)
 fi
 cmake -S . -B "$build" -G Ninja "${options[@]}" >&2
 cmake --build "$build" >&2

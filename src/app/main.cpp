@@ -41,15 +41,14 @@ int main(int argc, char* argv[]) {
     try {
         mainForm = std::make_unique<TMainForm>(services);
     } catch (const TICMPException& e) {
-        TApplication::ShowException(
-            e.Message() +
-            QStringLiteral(": Linkvigil cannot send ICMP echo requests on this system.\n\n"
-                           "Allow ping sockets for your group:\n"
-                           "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
-                           "or give the program raw sockets:\n"
-                           "    sudo setcap cap_net_raw+ep %1\n\n"
-                           "Then start Linkvigil again")
-                .arg(QCoreApplication::applicationFilePath()));
+        TApplication::ShowException(e.Message() +
+                                    QStringLiteral(": Linkvigil cannot send ICMP echo requests on this system.\n\n"
+                                                   "Allow ping sockets for your group:\n"
+                                                   "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
+                                                   "or give the program raw sockets:\n"
+                                                   "    sudo setcap cap_net_raw+ep %1\n\n"
+                                                   "Then start Linkvigil again")
+                                        .arg(QCoreApplication::applicationFilePath()));
         return 1;
     }
     // The echo socket is open: no capability is needed any more.

@@ -68,7 +68,7 @@ private slots:
     void lostEchoLeavesRowZero() {
         chart.ReplyStep(column, waits, false, 0, 1000);
         QVERIFY(columnIs(0, 1, 96, ChartCanvas::Teal));
-        QCOMPARE(at(0, 0), ChartCanvas::Black); // the frame stays
+        QCOMPARE(at(0, 0), ChartCanvas::Black);        // the frame stays
         QVERIFY(columnIs(1, 1, 96, ChartCanvas::Red)); // the cursor
         QCOMPARE(at(1, 0), ChartCanvas::Black);
         QCOMPARE(column, 1);

@@ -102,12 +102,14 @@ private slots:
         echo(true);
         f->clock.now = at(14, 47, 0);
         echo(true);
-        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" = 100.0 %"));
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" = 100.0 %"));
         QVERIFY(qAbs(m->PeriodStart - at(14, 10, 0)) < 1e-9);
         QVERIFY(qAbs(m->PeriodEnd - at(14, 50, 0)) < 1e-9);
         f->clock.now = at(14, 50, 0) + 0.001 * OneSecond;
         echo(true);
-        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:10:00-14:50:00: Reliability for \"192.0.2.1\" = 100.0 %"));
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("07/12/2026 14:10:00-14:50:00: Reliability for \"192.0.2.1\" = 100.0 %"));
     }
 
     void windowWithoutRepliesUsesTheIndexWithoutQuotes() {
@@ -117,7 +119,8 @@ private slots:
         m->PeriodEnd = at(14, 5, 0);
         f->clock.now = at(14, 6, 0);
         m->LogPeriodAverage();
-        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:05:00: Reliability for 192.0.2.1 = 100.0 %"));
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("07/12/2026 14:03:12-14:05:00: Reliability for 192.0.2.1 = 100.0 %"));
     }
 
     void stopWritesTheUnfinishedWindow() {
@@ -127,7 +130,8 @@ private slots:
         echo(true);
         f->clock.now = at(14, 4, 30);
         m->StopButtonClick();
-        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12-14:04:30: Reliability for \"192.0.2.1\" = 100.0 %"));
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("07/12/2026 14:03:12-14:04:30: Reliability for \"192.0.2.1\" = 100.0 %"));
     }
 
     void switchingOffWritesTheAverageFirstAndTheOffLineLast() {
@@ -182,7 +186,8 @@ private slots:
         m->StartButtonClick();
         for (int i = 0; i < 15; ++i)
             echo(false);
-        QCOMPARE(logLines().last(), QStringLiteral("07/12/2026 14:03:12: Reliability for \"192.0.2.1\" falls below 30%"));
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("07/12/2026 14:03:12: Reliability for \"192.0.2.1\" falls below 30%"));
         LogForm->chLogChanges->setChecked(false);
         for (int i = 0; i < 71; ++i)
             echo(true);

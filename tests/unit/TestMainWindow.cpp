@@ -1,7 +1,7 @@
 #include "AppTitle.h"
 #include "MonitorFixture.h"
-#include "logform/TFileNameEdit.h"
 #include "TestMain.h"
+#include "logform/TFileNameEdit.h"
 #include "widgets/TBevelPanel.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
@@ -116,8 +116,8 @@ private slots:
         m->show();
         QVERIFY(QTest::qWaitForWindowActive(m));
         m->cbConnectTo->setFocus();
-        const QList<QWidget*> expected = {m->edInterval, m->edTimeout, m->StartButton, m->LoggingButton, m->Panel1,
-                                          m->btnViewLog,  m->SaveButton, m->cbConnectTo};
+        const QList<QWidget*> expected = {m->edInterval, m->edTimeout,  m->StartButton, m->LoggingButton,
+                                          m->Panel1,     m->btnViewLog, m->SaveButton,  m->cbConnectTo};
         QList<QWidget*> seen;
         for (qsizetype i = 0; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -178,13 +178,27 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("interval 50") << "edInterval" << "50" << "200";
-        QTest::newRow("interval 60001") << "edInterval" << "60001" << "60000";
-        QTest::newRow("interval hex") << "edInterval" << "$3E8" << "1000";
-        QTest::newRow("interval negative") << "edInterval" << "-5" << "200";
-        QTest::newRow("time-out 100") << "edTimeout" << "100" << "500";
-        QTest::newRow("time-out 20000") << "edTimeout" << "20000" << "10000";
-        QTest::newRow("time-out 1001") << "edTimeout" << " 1001" << "1001";
+        QTest::newRow("interval 50") << "edInterval"
+                                     << "50"
+                                     << "200";
+        QTest::newRow("interval 60001") << "edInterval"
+                                        << "60001"
+                                        << "60000";
+        QTest::newRow("interval hex") << "edInterval"
+                                      << "$3E8"
+                                      << "1000";
+        QTest::newRow("interval negative") << "edInterval"
+                                           << "-5"
+                                           << "200";
+        QTest::newRow("time-out 100") << "edTimeout"
+                                      << "100"
+                                      << "500";
+        QTest::newRow("time-out 20000") << "edTimeout"
+                                        << "20000"
+                                        << "10000";
+        QTest::newRow("time-out 1001") << "edTimeout"
+                                       << " 1001"
+                                       << "1001";
     }
     void fieldLimits() {
         QFETCH(QString, field);

@@ -16,14 +16,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 
 #include <algorithm>
-
 
 namespace {
 
@@ -87,6 +86,11 @@ TMainForm::~TMainForm() {
     // every control is alive.
     delete Ping;
     Ping = nullptr;
+    // The controls go after this body, moving the focus as they go: nothing
+    // of this half-destroyed window may hear of it.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->removeEventFilter(this);
 }
 
 void TMainForm::createControls() {
@@ -99,15 +103,14 @@ void TMainForm::createControls() {
                       {152, 32, 191, 13});
     Label2 = heading(this, "Label2", "Interval in msec:", {8, 56, 101, 16});
     edInterval = control(new QLineEdit(this), "edInterval", {152, 56, 137, 21});
-    edInterval->setToolTip(
-        QStringLiteral("This is the interval in milliseconds inbetween discrete network checks"));
+    edInterval->setToolTip(QStringLiteral("This is the interval in milliseconds inbetween discrete network checks"));
     Label3 = heading(this, "Label3", "Time-out in msec:", {8, 80, 111, 16});
     edTimeout = control(new QLineEdit(this), "edTimeout", {152, 80, 137, 21});
     edTimeout->setToolTip(QStringLiteral("This is the time allowed for the network node to answer"));
     btnViewLog = control(new QPushButton(icons::eyes(), QStringLiteral("&View Log ..."), this), "btnViewLog",
                          {296, 72, 113, 25});
-    LoggingButton = control(new QPushButton(QStringLiteral("Settings / &Logs"), this), "LoggingButton",
-                            {296, 104, 113, 25});
+    LoggingButton =
+        control(new QPushButton(QStringLiteral("Settings / &Logs"), this), "LoggingButton", {296, 104, 113, 25});
     Label7 = heading(this, "Label7", "Reliability:", {8, 112, 66, 16});
     ggReliab = control(new TGauge(this), "ggReliab", {152, 112, 137, 17});
     ggReliab->setToolTip(QStringLiteral("This performance index indicates the network connection's reliability"));
@@ -134,8 +137,8 @@ void TMainForm::createControls() {
 
     // The tab order of the layout: address, interval, time-out, Start, Stop,
     // settings, chart panel, then the log viewer and the save button.
-    const QList<QWidget*> tabOrder = {cbConnectTo, edInterval, edTimeout, StartButton, StopButton,
-                                      LoggingButton, Panel1, btnViewLog, SaveButton};
+    const QList<QWidget*> tabOrder = {cbConnectTo,   edInterval, edTimeout,  StartButton, StopButton,
+                                      LoggingButton, Panel1,     btnViewLog, SaveButton};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -210,7 +213,9 @@ void TMainForm::runGuarded(const std::function<void()>& handler) {
 void TMainForm::focusChanged(QWidget* old, QWidget* now) {
     if (!old || !now || now->window() != this)
         return;
-    auto left = [&](QWidget* field) { return (old == field || field->isAncestorOf(old)) && !field->isAncestorOf(now) && now != field; };
+    auto left = [&](QWidget* field) {
+        return (old == field || field->isAncestorOf(old)) && !field->isAncestorOf(now) && now != field;
+    };
     if (left(cbConnectTo))
         runGuarded([this] { cbConnectToExit(); });
     else if (left(edInterval))
@@ -223,8 +228,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip && !ShowHint)
         return true;
     // The two link labels act on a left click.
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == lbHelp) {
             runGuarded([this] { lbHelpClick(); });
             return true;

@@ -68,14 +68,15 @@ void TMainForm::SetLogging(bool on) {
         return;
     if (on) {
         LoggingEnabled = true;
-        WriteLog(QStringLiteral("%1: Logging switched on for IP \"%2\"").arg(ShortStamp(Clock().Now()), Ping->ResolvedIP()));
+        WriteLog(
+            QStringLiteral("%1: Logging switched on for IP \"%2\"").arg(ShortStamp(Clock().Now()), Ping->ResolvedIP()));
         AlignToDay();
         PeriodStart = PeriodEnd - PeriodLength;
     } else {
         PeriodEnd = Clock().Now();
         LogPeriodAverage();
-        WriteLog(
-            QStringLiteral("%1: Logging switched off for IP \"%2\"").arg(ShortStamp(Clock().Now()), Ping->ResolvedIP()));
+        WriteLog(QStringLiteral("%1: Logging switched off for IP \"%2\"")
+                     .arg(ShortStamp(Clock().Now()), Ping->ResolvedIP()));
         LoggingEnabled = false;
     }
 }

@@ -49,8 +49,7 @@ void TMainForm::TimerTimer() {
     case LookupFailed:
         if (m_services.boxes->Ask(IMessageBoxes::Kind::Error,
                                   QStringLiteral("The address could not be found.\r\nTry again?"),
-                                  IMessageBoxes::Yes | IMessageBoxes::No | IMessageBoxes::Cancel) ==
-            IMessageBoxes::Yes)
+                                  IMessageBoxes::Yes | IMessageBoxes::No | IMessageBoxes::Cancel) == IMessageBoxes::Yes)
             cbConnectToExit();
         else
             StopButtonClick();

@@ -40,8 +40,7 @@ void TMainForm::PingEchoReply(QObject*, TICMP*, int Error) {
     const QString longStamp = stamps::LongStamp(now, Regional());
     switch (reliability::crossing(ConnectionUp, ReliabilityIndex)) {
     case reliability::Crossing::Fell: {
-        const QString message =
-            QStringLiteral("%1: Connection %2 falls below 30%").arg(shortStamp, Ping->ResolvedIP());
+        const QString message = QStringLiteral("%1: Connection %2 falls below 30%").arg(shortStamp, Ping->ResolvedIP());
         if (LogForm->chSoundFail->isChecked()) {
             m_services.sound->PlaySound(LogForm->edSoundFail->text());
             if (LogForm->chbRepeatWarn->isChecked()) {

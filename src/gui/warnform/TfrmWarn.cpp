@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-
 TfrmWarn::TfrmWarn(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowStaysOnTopHint) {
