@@ -276,7 +276,6 @@ EchoResult LinuxIcmpSocket::echo(const EchoRequest& request) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = request.target;
-    m_timeoutMs = request.timeoutMs;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(request.timeoutMs);
     clock_gettime(CLOCK_REALTIME, &m_sentRealtime);
     m_sentMonotonic = Clock::now();

@@ -50,5 +50,4 @@ private:
     // from the kernel's receive stamp or, after a clock step, monotonically.
     timespec m_sentRealtime{};
     Clock::time_point m_sentMonotonic;
-    int m_timeoutMs = 0;
 };

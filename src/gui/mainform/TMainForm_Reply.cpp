@@ -35,12 +35,12 @@ void TMainForm::PingEchoReply(QObject*, TICMP*, int Error) {
     // 6. The reply's own share counts for the window after a close.
     LogPeriodAverage();
     // 7. Thresholds.
+    // The stamps are made only at a crossing, not for every reply.
     const TDateTime now = Clock().Now();
-    const QString shortStamp = ShortStamp(now);
-    const QString longStamp = stamps::LongStamp(now, Regional());
     switch (reliability::crossing(ConnectionUp, ReliabilityIndex)) {
     case reliability::Crossing::Fell: {
-        const QString message = QStringLiteral("%1: Connection %2 falls below 30%").arg(shortStamp, Ping->ResolvedIP());
+        const QString message =
+            QStringLiteral("%1: Connection %2 falls below 30%").arg(ShortStamp(now), Ping->ResolvedIP());
         if (LogForm->chSoundFail->isChecked()) {
             m_services.sound->PlaySound(LogForm->edSoundFail->text());
             if (LogForm->chbRepeatWarn->isChecked()) {
@@ -53,16 +53,19 @@ void TMainForm::PingEchoReply(QObject*, TICMP*, int Error) {
         StatusBar->showMessage(message);
         ConnectionUp = false;
         if (LogForm->chLogChanges->isChecked())
-            WriteLog(QStringLiteral("%1: Reliability for \"%2\" falls below 30%").arg(longStamp, Ping->Address()));
+            WriteLog(QStringLiteral("%1: Reliability for \"%2\" falls below 30%")
+                         .arg(stamps::LongStamp(now, Regional()), Ping->Address()));
         break;
     }
     case reliability::Crossing::Rose:
         if (LogForm->chSoundBack->isChecked())
             m_services.sound->PlaySound(LogForm->edSoundBack->text());
-        StatusBar->showMessage(QStringLiteral("%1: Connection %2 rises above 70%").arg(shortStamp, Ping->ResolvedIP()));
+        StatusBar->showMessage(
+            QStringLiteral("%1: Connection %2 rises above 70%").arg(ShortStamp(now), Ping->ResolvedIP()));
         ConnectionUp = true;
         if (LogForm->chLogChanges->isChecked())
-            WriteLog(QStringLiteral("%1: Reliability for \"%2\" rises above 70%").arg(longStamp, Ping->Address()));
+            WriteLog(QStringLiteral("%1: Reliability for \"%2\" rises above 70%")
+                         .arg(stamps::LongStamp(now, Regional()), Ping->Address()));
         break;
     case reliability::Crossing::None:
         break;
