@@ -213,6 +213,20 @@ private slots:
                              }));
     }
 
+    void separatorsAreReadAgainWhenTheLocaleChanges() {
+        RegionalSettings dotted;
+        dotted.dateSeparator = u'.';
+        startProgram(at(14, 3, 12), "UseLogging=1\r\n", dotted);
+        QCOMPARE(m->ShortStamp(at(14, 3, 12)), QStringLiteral("07.12.2026 14:03"));
+        QEvent change(QEvent::LocaleChange);
+        QCoreApplication::sendEvent(m, &change);
+        const RegionalSettings system = RegionalSettings::fromLocale(QLocale::system());
+        const QString expected = QStringLiteral("07") + system.dateSeparator + QStringLiteral("12") +
+                                 system.dateSeparator + QStringLiteral("2026 14") + system.timeSeparator +
+                                 QStringLiteral("03");
+        QCOMPARE(m->ShortStamp(at(14, 3, 12)), expected);
+    }
+
     void logIsKeptUnderItsLimit() {
         startProgram(at(14, 3, 12), "UseLogging=1\r\nLogfileLimitKb=1\r\n");
         QCOMPARE(m->LogLimitBytes, 1024);

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
@@ -239,6 +240,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange)
+        SetRegional(RegionalSettings::fromLocale(QLocale::system()));
+    QWidget::changeEvent(event);
 }
 
 // Enter presses the focused button, else Start while it is enabled; Escape

@@ -146,6 +146,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // The user's separators are read again when the desktop announces a change.
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
