@@ -31,10 +31,13 @@ namespace {
 struct Quiet : ISoundPlayer, IShell, IMessageBoxes, IFileDialogs {
     void PlaySound(const QString&) override {}
     void Open(const QString&) override {}
-    void OpenInTextEditor(const QString&) override {}
+    bool OpenInTextEditor(const QString&) override { return true; }
     Button Ask(Kind, const QString&, int) override { return OK; }
     void ShowError(const QString& m) override { std::fprintf(stderr, "error: %s\n", qPrintable(m)); }
     QString OpenFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString ChooseNewOrExistingFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 
 // Counts the paint events of one widget.

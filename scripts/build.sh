@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINKVIGIL_WERROR=ON)
 if [[ "${1:-}" == --sanitize ]]; then
   # A debug build, so that Qt's own checks in its headers run as well.
   build=build-sanitize
-  options=(-DCMAKE_BUILD_TYPE=Debug -DLINKVIGIL_SANITIZE=ON)
+  options=(-DCMAKE_BUILD_TYPE=Debug -DLINKVIGIL_SANITIZE=ON -DLINKVIGIL_WERROR=ON)
 fi
 cmake -S . -B "$build" -G Ninja "${options[@]}" >&2
 cmake --build "$build" >&2

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLINKVIGIL_FUZZ=ON >/dev/null
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLINKVIGIL_FUZZ=ON -DLINKVIGIL_WERROR=ON >/dev/null
 cmake --build build-fuzz >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -8,7 +8,9 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 # metric-compatible faces for the windows' pixel layout
   iproute2 nftables iputils-ping # real-network tests and the benchmark
+  libcap2-bin                    # setcap, for the capability test
   clang                          # the fuzz target (libFuzzer)
+  clang-format                   # the formatting check
 )
 
 missing=()

@@ -18,7 +18,33 @@
 
 #include <QLocale>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Ends start-up when a capability could not be given up: better no program
+// than one that runs with more rights than it should. errno, when set, says why.
+int privilegeFailure(const char* what, bool haveApp) {
+    const QString reason =
+        errno ? QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))) : QString();
+    const QString message = QStringLiteral("Linkvigil could not %1%2 and stops rather than run privileged")
+                                .arg(QString::fromUtf8(what), reason);
+    std::fprintf(stderr, "linkvigil: %s.\n", message.toLocal8Bit().constData());
+    if (haveApp)
+        TApplication::ShowException(message);
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // Capabilities given to the file (setcap) stay permitted but not effective:
+    // Qt's start-up and the settings file run without them.
+    errno = 0;
+    if (!privileges::lowerEffective())
+        return privilegeFailure("lower its capabilities", false);
     TApplication app(argc, argv);
     const QString programDirectory = QCoreApplication::applicationDirPath() + u'/';
 
@@ -38,10 +64,18 @@ int main(int argc, char* argv[]) {
     services.regional = RegionalSettings::fromLocale(QLocale::system());
 
     std::unique_ptr<TMainForm> mainForm;
+    QString socketError;
     try {
         mainForm = std::make_unique<TMainForm>(services);
     } catch (const TICMPException& e) {
-        TApplication::ShowException(e.Message() +
+        socketError = e.Message();
+    }
+    // The echo socket is open (or cannot be): no capability is needed any more.
+    errno = 0;
+    if (!privileges::dropAll())
+        return privilegeFailure("drop its capabilities", true);
+    if (!mainForm) {
+        TApplication::ShowException(socketError +
                                     QStringLiteral(": Linkvigil cannot send ICMP echo requests on this system.\n\n"
                                                    "Allow ping sockets for your group:\n"
                                                    "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
@@ -51,8 +85,6 @@ int main(int argc, char* argv[]) {
                                         .arg(QCoreApplication::applicationFilePath()));
         return 1;
     }
-    // The echo socket is open: no capability is needed any more.
-    privileges::dropAll();
     MainForm = mainForm.get();
     TLogForm logForm(MainForm, &sound, &fileDialogs);
     LogForm = &logForm;

@@ -40,6 +40,16 @@ public:
         return r;
     }
 
+    // The request `i` (the last one when negative), or an empty request when
+    // there is no such one: a case that expected an echo then fails its
+    // comparison instead of crashing the whole test program.
+    const Sent& at(int i = -1) const {
+        static const Sent none{};
+        if (i < 0)
+            return sent.empty() ? none : sent.back();
+        return std::size_t(i) < sent.size() ? sent[std::size_t(i)] : none;
+    }
+
     std::vector<Sent> sent;
     std::deque<EchoResult> answers;
     std::function<void()> duringEcho;

@@ -62,6 +62,10 @@ public:
             Qt::QueuedConnection);
     }
 
+    // The newest lookup, or an empty one (id 0, which matches nothing) when
+    // none was started.
+    Started last() const { return started.empty() ? Started{0, {}} : started.back(); }
+
     std::vector<Started> started;
     int startError = 0;
     int cancelError = 0;

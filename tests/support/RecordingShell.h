@@ -8,7 +8,11 @@
 class RecordingShell : public IShell {
 public:
     void Open(const QString& target) override { opened << target; }
-    void OpenInTextEditor(const QString& path) override { edited << path; }
+    bool OpenInTextEditor(const QString& path) override {
+        edited << path;
+        return editorKnown;
+    }
     QStringList opened;
     QStringList edited;
+    bool editorKnown = true;
 };

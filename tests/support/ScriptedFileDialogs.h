@@ -16,11 +16,17 @@ public:
         QString filter;
         QString startDirectory;
         QString proposedName;
+        bool newFileAllowed = false;
     };
 
     QString OpenFile(QWidget* parent, const QString& title, const QString& filter, const QString& startDirectory,
                      const QString& proposedName) override {
         calls.append({parent, title, filter, startDirectory, proposedName});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QString ChooseNewOrExistingFile(QWidget* parent, const QString& title, const QString& filter,
+                                    const QString& startDirectory, const QString& proposedName) override {
+        calls.append({parent, title, filter, startDirectory, proposedName, true});
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 // Echo replies through the main window: label, index, gauge, caption, the
 // 30 % and 70 % alerts with their options, the warning window and its
@@ -207,6 +208,31 @@ private slots:
         QCOMPARE(m->Chart.image().pixel(1, 50), ChartCanvas::Red);
         echo(false);
         QCOMPARE(m->Chart.image().pixel(1, 1), ChartCanvas::Teal);
+    }
+
+    // The program's own event loop ends when the main window closes, even
+    // with the warning window up and its sound repeating; nothing plays on.
+    void closingTheMainWindowEndsTheProgramDuringAWarning() {
+        LogForm->chbRepeatWarn->setChecked(true);
+        LogForm->seRepeatInterval->setValue(1);
+        m->show();
+        echoes(15, false);
+        QVERIFY(frmWarn->isVisible());
+        QVERIFY(m->tmRepeatFail->Running());
+
+        QTimer::singleShot(0, m, [this] { m->close(); });
+        QTimer hang; // a program that goes on fails here
+        hang.setSingleShot(true);
+        connect(&hang, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        hang.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        hang.stop();
+        QVERIFY(frmWarn->isHidden());
+        QVERIFY(!m->tmRepeatFail->Running());
+        QVERIFY(!m->Timer->Running());
+        const auto played = f->sound.played.size();
+        QTest::qWait(1500);
+        QCOMPARE(f->sound.played.size(), played);
     }
 };
 

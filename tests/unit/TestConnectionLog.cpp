@@ -6,7 +6,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 // The connection log as the main window writes it: line formats, the
 // averaging windows on the day grid, the logging switch and the size limit.
@@ -32,7 +35,7 @@ class TestConnectionLog : public QObject {
     }
 
     QStringList logLines() const {
-        QFile log(m->LogFileName);
+        QFile log(m->LogFilePath());
         if (!log.open(QIODevice::ReadOnly))
             return {};
         const QByteArray text = log.readAll();
@@ -241,6 +244,36 @@ private slots:
             m->WriteLog(QString(48, u'y'));
         QVERIFY(QFile(m->LogFileName).size() > 2000);
         QVERIFY(f->boxes.errors.isEmpty());
+    }
+
+    // 1024 bytes is at the limit and stays whole; one byte more is over it.
+    void logAtExactlyItsLimitIsLeftAlone() {
+        startProgram(at(14, 3, 12), "UseLogging=1\r\nLogfileLimitKb=1\r\n");
+        for (int i = 0; i < 10; ++i)
+            m->WriteLog(QString(18, QChar(u'0' + i))); // 10 lines of 20 bytes with CR LF
+        m->WriteLog(QString(822, u'a'));
+        QCOMPARE(QFile(m->LogFilePath()).size(), 1024);
+        QCOMPARE(logLines().size(), 11);
+        m->WriteLog(QString()); // 1026 bytes: whole lines go until at most 921.6 are left
+        QCOMPARE(QFile(m->LogFilePath()).size(), 906);
+        QCOMPARE(logLines().first(), QString(18, u'6'));
+    }
+
+    // A relative name lies in the program folder, wherever the program was
+    // started from, and is kept as typed.
+    void relativeLogNameIsInTheProgramFolder() {
+        QTemporaryDir elsewhere;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        startProgram(at(14, 3, 12), "UseLogging=1\r\nLogFile=logs/net.log\r\n");
+        QVERIFY(QDir(f->folder.path()).mkdir(QStringLiteral("logs")));
+        m->cbConnectToExit();
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(m->LogFileName, QStringLiteral("logs/net.log"));
+        QVERIFY(QFile::exists(f->folder.filePath(QStringLiteral("logs/net.log"))));
+        QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("logs/net.log"))));
+        QTest::mouseClick(m->btnViewLog, Qt::LeftButton);
+        QCOMPARE(f->shell.edited, QStringList{f->folder.filePath(QStringLiteral("logs/net.log"))});
     }
 
     void logInAMissingFolderIsLostQuietly() {

@@ -19,7 +19,6 @@ private slots:
         QTest::newRow("X hex") << "Xff" << 255;
         QTest::newRow("0x hex") << "0x3E8" << 1000;
         QTest::newRow("0X hex") << "0Xa" << 10;
-        QTest::newRow("negative hex") << "-$10" << -16;
         QTest::newRow("largest") << "2147483647" << 2147483647;
         QTest::newRow("smallest") << "-2147483648" << int(-2147483648LL);
         QTest::newRow("hex wraps to negative") << "$FFFFFFFF" << -1;
@@ -48,6 +47,9 @@ private slots:
         QTest::newRow("too large") << "2147483648";
         QTest::newRow("too small") << "-2147483649";
         QTest::newRow("hex too large") << "$100000000";
+        QTest::newRow("signed dollar hex") << "-$10";
+        QTest::newRow("signed 0x hex") << "+0x1F";
+        QTest::newRow("signed x hex") << "-x10";
         QTest::newRow("hex digit in decimal") << "12a";
         QTest::newRow("non-ASCII digit") << QString::fromUtf8("\xd9\xa3");
     }

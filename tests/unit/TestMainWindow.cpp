@@ -2,10 +2,12 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
 #include "logform/TFileNameEdit.h"
+#include "text/Inet.h"
 #include "widgets/TBevelPanel.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -54,7 +56,6 @@ private slots:
         QTest::newRow("SaveButton") << "SaveButton" << QRect(296, 136, 113, 25) << "&Save Settings";
         QTest::newRow("Panel1") << "Panel1" << QRect(56, 168, 353, 105) << "";
         QTest::newRow("StatusBar") << "StatusBar" << QRect(0, 274, 427, 19) << "";
-        QTest::newRow("IPlabel") << "IPlabel" << QRect(152, 32, 191, 13) << "Type in a valid IP-address or web-adress";
     }
     void layout() {
         QFETCH(QString, name);
@@ -177,11 +178,100 @@ private slots:
         QCOMPARE(f->shell.opened, QStringList{f->folder.filePath(QStringLiteral("linkvigil.html"))});
     }
 
-    void viewLogPassesTheWholePath() {
-        create("[Logging]\r\nLogFile=/tmp/my logs/Connect today.log\r\n");
+    // The log goes to the text editor by its full path, whatever its name:
+    // never to the desktop's opener, which would run a *.desktop or *.sh.
+    void viewLogOpensTheEditorWithTheWholePath_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("blanks") << QByteArray("/tmp/my logs/Connect today.log");
+        QTest::newRow("launcher") << QByteArray("/tmp/evil.desktop");
+        QTest::newRow("script") << QByteArray("/tmp/run.sh");
+    }
+    void viewLogOpensTheEditorWithTheWholePath() {
+        QFETCH(QByteArray, name);
+        create("[Logging]\r\nLogFile=" + name + "\r\n");
         QTest::mouseClick(m->btnViewLog, Qt::LeftButton);
-        QCOMPARE(f->shell.edited, QStringList{QStringLiteral("/tmp/my logs/Connect today.log")});
+        QCOMPARE(f->shell.edited, QStringList{QString::fromUtf8(name)});
+        QVERIFY(f->shell.opened.isEmpty());
         QVERIFY(f->boxes.shown.isEmpty()); // no check that it exists
+    }
+
+    void viewLogWithoutAnEditorSaysSo() {
+        f->shell.editorKnown = false;
+        QTest::mouseClick(m->btnViewLog, Qt::LeftButton);
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QVERIFY(f->boxes.shown[0].text.startsWith("No text editor is set up on this desktop to show the log " +
+                                                  f->folder.filePath("Connect.log")));
+    }
+
+    // Typed into the real box: "Host" in the list does not turn "host" into
+    // "Host", and "192.0.2.10" does not complete "192.0.2.1".
+    void addressBoxKeepsWhatWasTyped_data() {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::newRow("other case, Tab") << QByteArray("Host") << "host" << int(Qt::Key_Tab);
+        QTest::newRow("other case, Enter") << QByteArray("Host") << "host" << int(Qt::Key_Return);
+        QTest::newRow("prefix, Tab") << QByteArray("192.0.2.10") << "192.0.2.1" << int(Qt::Key_Tab);
+        QTest::newRow("prefix, Enter") << QByteArray("192.0.2.10") << "192.0.2.1" << int(Qt::Key_Return);
+    }
+    void addressBoxKeepsWhatWasTyped() {
+        QFETCH(QByteArray, entry);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        create("[Addresses]\r\nCount=1\r\nAddress01=" + entry + "\r\n");
+        m->show();
+        QVERIFY(QTest::qWaitForWindowActive(m));
+        m->cbConnectTo->setFocus();
+        m->cbConnectTo->lineEdit()->selectAll();
+        QTest::keyClicks(m->cbConnectTo->lineEdit(), typed);
+        QTest::keyClick(m->cbConnectTo->lineEdit(), Qt::Key(key));
+        if (key == Qt::Key_Return)
+            m->TimerTimer(); // Enter pressed Start; the first tick looks the host up
+        QCOMPARE(m->cbConnectTo->currentText(), typed);
+        if (!f->lookup->started.empty()) {
+            QCOMPARE(f->lookup->last().name, typed.toUtf8());
+            f->lookup->complete(f->lookup->last().id, 0, inet::parse(QStringLiteral("192.0.2.7")));
+        }
+        QTRY_COMPARE(m->cbConnectTo->count(), 2);
+        QCOMPARE(m->cbConnectTo->itemText(0), typed);
+        QCOMPARE(m->cbConnectTo->itemText(1), QString::fromUtf8(entry));
+        // The recent hosts are still offered in the drop-down list.
+        m->cbConnectTo->showPopup();
+        QCOMPARE(m->cbConnectTo->view()->model()->rowCount(), 2);
+        m->cbConnectTo->hidePopup();
+    }
+
+    // Each label shows its whole text, the longest ones included: the
+    // address label grows to the right, the legends to the left of x = 47.
+    void labelsShowTheirWholeText() {
+        m->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m));
+        m->edTimeout->setText(QStringLiteral("10000"));
+        m->edTimeoutExit();
+        const auto fits = [](QLabel* label) {
+            return label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+        };
+        for (QLabel* legend : {m->lbLegendTop, m->lbLegendMid, m->lbLegendBtm}) {
+            QVERIFY2(fits(legend), qPrintable(legend->text()));
+            QCOMPARE(legend->geometry().right() + 1, 47);
+            QVERIFY2(legend->x() >= 0, qPrintable(QString::number(legend->x()))); // inside the window
+        }
+        QCOMPARE(m->lbLegendTop->text(), QStringLiteral("10000 ms"));
+        QVERIFY(fits(m->IPlabel));
+        QCOMPARE(m->IPlabel->x(), 152);
+        f->echo->answers.push_back(EchoResult{0, 11003, {}});
+        m->cbConnectTo->setEditText(QStringLiteral("192.168.100.200"));
+        m->cbConnectToExit();
+        m->StartButtonClick();
+        m->TimerTimer();
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("192.168.100.200: Destination host unreachable"));
+        // Every status text after the longest address.
+        for (std::uint32_t status : {11002u, 11004u, 11005u, 11014u, 11018u, 11050u, 11255u, 4294967295u}) {
+            f->echo->answers.push_back(EchoResult{0, status, {}});
+            m->TimerTimer();
+            QVERIFY2(fits(m->IPlabel), qPrintable(m->IPlabel->text()));
+            QVERIFY2(m->IPlabel->geometry().right() < m->width(), qPrintable(m->IPlabel->text()));
+        }
     }
 
     void dialogCreatedSecondReadsTheMainWindowsLogFile() {

@@ -69,12 +69,12 @@ private slots:
         QCOMPARE(m->IPlabel->text(), QStringLiteral("Resolving host-address.."));
         m->TimerTimer(); // Resolving: nothing
         QVERIFY(f->echo->sent.empty());
-        f->lookup->complete(f->lookup->started.back().id, 0, inet::parse(QStringLiteral("192.0.2.9")));
+        f->lookup->complete(f->lookup->last().id, 0, inet::parse(QStringLiteral("192.0.2.9")));
         QTRY_COMPARE(int(m->MonitorState), int(Resolved));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.9"));
         QCOMPARE(m->cbConnectTo->itemText(0), QStringLiteral("echo-host.test"));
         m->TimerTimer();
-        QCOMPARE(f->echo->sent.back().request.target, inet::parse(QStringLiteral("192.0.2.9")));
+        QCOMPARE(f->echo->at().request.target, inet::parse(QStringLiteral("192.0.2.9")));
     }
 
     void lookupFailedAsksAgain_data() {
@@ -90,7 +90,7 @@ private slots:
         type(m->cbConnectTo, QStringLiteral("nosuch.test"));
         m->StartButtonClick();
         m->TimerTimer();
-        f->lookup->complete(f->lookup->started.back().id, 11001);
+        f->lookup->complete(f->lookup->last().id, 11001);
         QTRY_COMPARE(int(m->MonitorState), int(LookupFailed));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("Cannot find host-address."));
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include <cmath>
 
@@ -158,6 +159,7 @@ private slots:
         QTest::newRow("text") << "abc";
         QTest::newRow("empty") << "";
         QTest::newRow("decimal") << "1.5";
+        QTest::newRow("signed hex") << "-$10";
     }
     void badPeriodStopsBeforeTheLimit() {
         QFETCH(QString, amount);
@@ -259,6 +261,72 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(d));
         QVERIFY(d->chUseLogging->isChecked());
         QVERIFY(!d->gbDetails->isHidden());
+    }
+
+    // Leaving the dialog for another window and coming back keeps the click.
+    void regainingTheFocusKeepsTheLoggingBox() {
+        d->show();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        d->chUseLogging->setChecked(true);
+        m->show();
+        m->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m));
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QVERIFY(d->chUseLogging->isChecked());
+        QVERIFY(!d->gbDetails->isHidden());
+        okWithoutSaving();
+        QVERIFY(m->LoggingEnabled);
+    }
+
+    // Every message of the OK steps appears over the dialog, which closes
+    // only when they are done, also after an error.
+    void okMessagesAppearOverTheDialog_data() {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("period 0 and the question") << "0" << 2;
+        QTest::newRow("conversion error") << "abc" << 1;
+    }
+    void okMessagesAppearOverTheDialog() {
+        QFETCH(QString, amount);
+        QFETCH(int, boxes);
+        d->show();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QList<bool> dialogUp;
+        f->boxes.whileShown = [&] { dialogUp << d->isVisible(); };
+        setPeriod(amount, minutes);
+        QTest::mouseClick(d->btOK, Qt::LeftButton);
+        QCOMPARE(dialogUp, QList<bool>(boxes, true));
+        QVERIFY(d->isHidden());
+        f->boxes.whileShown = nullptr;
+    }
+
+    // "Switched off" and the last average go where "switched on" went; the
+    // new name is used from then on.
+    void switchingOffWritesToTheFileInForce() {
+        const QString old = m->LogFilePath();
+        m->SetLogging(true);
+        const QString chosen = f->folder.path() + "/new.log";
+        d->edLogFile->setText(chosen);
+        d->chUseLogging->setChecked(false);
+        okWithoutSaving();
+        QCOMPARE(m->LogFileName, chosen);
+        QVERIFY(!QFile::exists(chosen));
+        const QByteArray lines = bytesOf(old);
+        QVERIFY(lines.startsWith("07/12/2026 12:00: Logging switched on"));
+        QVERIFY(lines.endsWith("Logging switched off for IP \"\"\r\n"));
+    }
+
+    // Only the log file's browse may name a file that does not exist yet.
+    void logFileBrowseMayNameANewFile() {
+        const QString chosen = f->folder.path() + "/not yet.log";
+        f->fileDialogs.answers << chosen;
+        d->edLogFile->browse();
+        QCOMPARE(d->edLogFile->text(), '"' + chosen + '"');
+        d->edSoundFail->browse();
+        QCOMPARE(f->fileDialogs.calls.size(), 2);
+        QVERIFY(f->fileDialogs.calls[0].newFileAllowed);
+        QVERIFY(!f->fileDialogs.calls[1].newFileAllowed);
     }
 };
 

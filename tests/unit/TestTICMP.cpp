@@ -14,7 +14,7 @@ class TestTICMP : public QObject {
     QStringList events;
 
     QByteArray sentData(int i = -1) const {
-        const auto& s = i < 0 ? echo->sent.back() : echo->sent.at(i);
+        const auto& s = echo->at(i);
         return QByteArray(reinterpret_cast<const char*>(s.data.data()), qsizetype(s.data.size()));
     }
 
@@ -67,7 +67,7 @@ private slots:
         icmp->Flags = 258;
         icmp->Timeout = 750;
         icmp->SendEcho();
-        const EchoRequest& r = echo->sent.back().request;
+        const EchoRequest& r = echo->at().request;
         QCOMPARE(r.ttl, 44);
         QCOMPARE(r.flags, 2);
         QCOMPARE(r.timeoutMs, 750);
@@ -116,7 +116,7 @@ private slots:
         icmp->SendEcho();
         QCOMPARE(resolver->lookups.size(), size_t(2));
         QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.8"));
-        QCOMPARE(echo->sent.back().request.target, inet::parse(QStringLiteral("192.0.2.8")));
+        QCOMPARE(echo->at().request.target, inet::parse(QStringLiteral("192.0.2.8")));
     }
 
     void unknownNameIsInvalidHost() {
@@ -184,7 +184,7 @@ private slots:
         icmp->SetAddress(QStringLiteral("192.0.2.1"));
         icmp->Size = 65507;
         icmp->SendEcho();
-        QCOMPARE(echo->sent.back().data.size(), size_t(65507));
+        QCOMPARE(echo->at().data.size(), size_t(65507));
     }
 
     void exceptionFromReplyHandlerLeavesStoredFields() {

@@ -7,8 +7,10 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -19,9 +21,22 @@ void printLine(const QString& line) {
     std::fflush(stdout);
 }
 
+// Better no echo at all than one sent with rights the tool should have given up.
+// errno, when set, says why.
+int privilegeFailure(const char* what) {
+    const int error = errno;
+    std::fprintf(stderr, "linkvigil-echo: could not %s (%s); stopping rather than running privileged.\n", what,
+                 error ? std::strerror(error) : "the result did not check out");
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A file capability (setcap) stays permitted, not effective, until the socket is opened.
+    errno = 0;
+    if (!privileges::lowerEffective())
+        return privilegeFailure("lower its capabilities");
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
     arguments.removeFirst();
@@ -47,7 +62,9 @@ int main(int argc, char* argv[]) {
                      e.what());
         return 2;
     }
-    privileges::dropAll();
+    errno = 0;
+    if (!privileges::dropAll())
+        return privilegeFailure("drop its capabilities");
 
     icmp->SetAddress(options->host);
     icmp->Size = options->size;

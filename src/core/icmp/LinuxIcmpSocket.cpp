@@ -99,9 +99,16 @@ int LinuxIcmpSocket::openPing(std::uint16_t* id) {
 int LinuxIcmpSocket::openRaw() {
     const bool raised = privileges::raiseNetRaw();
     const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int saved = errno;
-    if (raised)
-        privileges::lowerEffective();
+    int saved = errno;
+    // CAP_NET_RAW must not stay effective past socket(): if it cannot be
+    // lowered, the open fails, so the caller stops instead of going on with it.
+    if (raised && !privileges::lowerEffective()) {
+        saved = errno;
+        if (fd >= 0)
+            ::close(fd);
+        errno = saved;
+        return -1;
+    }
     if (fd < 0) {
         errno = saved;
         return -1;

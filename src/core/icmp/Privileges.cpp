@@ -23,6 +23,27 @@ bool write(CapSets& caps) {
 
 constexpr unsigned kNetRawBit = 1u << CAP_NET_RAW; // CAP_NET_RAW (13) lives in the first word
 
+// Sets real, effective and saved IDs to the real one. An unprivileged process
+// may do this too, since it only picks among its own IDs; the result is read
+// back, so a saved ID that could bring root back is caught.
+bool toRealGroup() {
+    gid_t real, effective, saved;
+    if (getresgid(&real, &effective, &saved) != 0)
+        return false;
+    if ((effective != real || saved != real) && setresgid(real, real, real) != 0)
+        return false;
+    return getresgid(&real, &effective, &saved) == 0 && effective == real && saved == real;
+}
+
+bool toRealUser() {
+    uid_t real, effective, saved;
+    if (getresuid(&real, &effective, &saved) != 0)
+        return false;
+    if ((effective != real || saved != real) && setresuid(real, real, real) != 0)
+        return false;
+    return getresuid(&real, &effective, &saved) == 0 && effective == real && saved == real;
+}
+
 } // namespace
 
 bool raiseNetRaw() {
@@ -43,14 +64,17 @@ bool lowerEffective() {
 }
 
 bool dropAll() {
-    bool ok = true;
-    if (getegid() != getgid())
-        ok = setresgid(getgid(), getgid(), getgid()) == 0 && ok;
-    if (geteuid() != getuid())
-        ok = setresuid(getuid(), getuid(), getuid()) == 0 && ok;
+    // Group before user, the usual order (a group change may need root).
+    if (!toRealGroup() || !toRealUser())
+        return false;
     CapSets caps;
-    ok = write(caps) && ok;
-    return ok;
+    if (!write(caps) || !read(caps))
+        return false;
+    for (const auto& word : caps.data) {
+        if (word.effective || word.permitted || word.inheritable)
+            return false;
+    }
+    return true;
 }
 
 } // namespace privileges

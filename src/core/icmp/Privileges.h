@@ -7,10 +7,12 @@ namespace privileges {
 
 // Makes CAP_NET_RAW effective if it is permitted. Returns whether it was raised.
 bool raiseNetRaw();
-// Clears the effective set, keeping what is permitted.
+// Clears the effective set, keeping what is permitted. Returns whether it did.
 bool lowerEffective();
-// Clears the effective, permitted and inheritable sets and returns to the
-// real user and group when running set-user-ID. Returns false if any step failed.
+// Returns to the real user and group when running set-user-ID or
+// set-group-ID, then clears the effective, permitted and inheritable sets.
+// Returns true only if reading back shows all three sets empty and the
+// effective and saved IDs equal to the real ones.
 bool dropAll();
 
 } // namespace privileges

@@ -2,11 +2,18 @@
 
 #include "io/SafeWrite.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 
 namespace logfile {
+
+QString ResolvePath(const QString& programDirectory, const QString& name) {
+    if (name.isEmpty() || QDir::isAbsolutePath(name))
+        return name;
+    return QDir::cleanPath(programDirectory + name);
+}
 
 bool Append(const QString& path, const QString& line) {
     QFile file(path);

@@ -6,6 +6,11 @@
 // ends, cut from the front once it grows past its size limit.
 namespace logfile {
 
+// Where the log named `name` lies: a relative name is relative to the
+// program folder `programDirectory` (with its trailing "/"), not to the
+// process's current folder.
+QString ResolvePath(const QString& programDirectory, const QString& name);
+
 // Appends the line and CR LF in one write, creating the file if needed.
 // Returns false when the file could not be opened or created (the line is
 // lost).

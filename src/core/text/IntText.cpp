@@ -25,8 +25,10 @@ std::optional<std::int32_t> parse(const QString& text) {
     while (i < n && text[i] == u' ')
         ++i;
     bool negative = false;
+    bool sign = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';
+        sign = true;
         ++i;
     }
     bool hex = false;
@@ -37,7 +39,8 @@ std::optional<std::int32_t> parse(const QString& text) {
         hex = true;
         i += 2;
     }
-    if (i == n)
+    // A sign belongs to decimal digits only: "-$10" is no number.
+    if (i == n || (hex && sign))
         return std::nullopt;
 
     const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);

@@ -41,10 +41,27 @@ QString QtFileDialogs::toQtFilter(const QString& filter) {
 
 QString QtFileDialogs::OpenFile(QWidget* parent, const QString& title, const QString& filter,
                                 const QString& startDirectory, const QString& proposedName) {
+    return choose(parent, title, filter, startDirectory, proposedName, false);
+}
+
+QString QtFileDialogs::ChooseNewOrExistingFile(QWidget* parent, const QString& title, const QString& filter,
+                                               const QString& startDirectory, const QString& proposedName) {
+    return choose(parent, title, filter, startDirectory, proposedName, true);
+}
+
+QString QtFileDialogs::choose(QWidget* parent, const QString& title, const QString& filter,
+                              const QString& startDirectory, const QString& proposedName, bool newFileAllowed) {
     QFileDialog dialog(parent, title, startDirectory);
+    dialog.setObjectName(QStringLiteral("BrowseDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (newFileAllowed) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
     const QString qtFilter = toQtFilter(filter);
     if (!qtFilter.isEmpty())
         dialog.setNameFilter(qtFilter);

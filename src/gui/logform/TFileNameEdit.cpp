@@ -64,8 +64,10 @@ void TFileNameEdit::browse() {
     if (!m_fileDialogs)
         return;
     const QString name = unquoted(text());
+    const QString title = QStringLiteral("Browse");
     const QString chosen =
-        m_fileDialogs->OpenFile(this, QStringLiteral("Browse"), m_filter, startDirectory(name), name);
+        m_newFileAllowed ? m_fileDialogs->ChooseNewOrExistingFile(this, title, m_filter, startDirectory(name), name)
+                         : m_fileDialogs->OpenFile(this, title, m_filter, startDirectory(name), name);
     if (!chosen.isEmpty())
         setText(quotedIfBlank(chosen));
 }

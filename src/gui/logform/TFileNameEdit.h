@@ -7,7 +7,8 @@ class QLineEdit;
 class QToolButton;
 
 // An edit field for a file name with a small browse button at its right end.
-// The button, or Alt+Down in the field, opens the open-file dialog; a chosen
+// The button, or Alt+Down in the field, opens the open-file dialog (or, for a
+// file that may be new, the save-style one); a chosen
 // path that contains a blank is put in double quotation marks. The field can
 // refuse typing, so that the name only changes through the dialog.
 class TFileNameEdit : public QWidget {
@@ -23,6 +24,9 @@ public:
     void setFilter(const QString& filter) { m_filter = filter; }
     bool typingAllowed() const;
     void setTypingAllowed(bool allowed);
+    // Whether browsing may name a file that does not exist yet.
+    bool newFileAllowed() const { return m_newFileAllowed; }
+    void setNewFileAllowed(bool allowed) { m_newFileAllowed = allowed; }
 
     QLineEdit* lineEdit() const { return m_edit; }
     QToolButton* browseButton() const { return m_button; }
@@ -49,4 +53,5 @@ private:
     QLineEdit* m_edit;
     QToolButton* m_button;
     QString m_filter;
+    bool m_newFileAllowed = false;
 };

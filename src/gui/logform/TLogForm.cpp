@@ -142,6 +142,7 @@ void TLogForm::createControls(IFileDialogs* fileDialogs) {
     Label1 = label(gbDetails, "Label1", QStringLiteral("Log File:"));
     edLogFile = fileNameEdit(gbDetails, fileDialogs, "edLogFile", true);
     edLogFile->setFilter(QStringLiteral("Logfiles (*.log)|*.log"));
+    edLogFile->setNewFileAllowed(true);
     chLogChanges =
         checkBox(gbDetails, "chLogChanges", QStringLiteral("Log Changes (fall below 30%, rise above 70%)"), true);
     chLogAverages = checkBox(gbDetails, "chLogAverages", QStringLiteral("Log Averages, use time period:"), true);
@@ -293,9 +294,12 @@ void TLogForm::btnTestSound2Click() {
         m_sound->PlaySound(edSoundBack->text());
 }
 
+// The dialog stays on screen, and so is the parent of every message its
+// steps show, until the processing is over; then it closes, also when a
+// step ended it with an error.
 void TLogForm::btOKClick() {
-    accept();
     okProcessing();
+    accept();
 }
 
 void TLogForm::keyPressEvent(QKeyEvent* event) {

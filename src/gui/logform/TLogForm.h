@@ -64,7 +64,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void FormActivate();
 
 private:

@@ -15,8 +15,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QLineEdit>
+#include <QShowEvent>
 
 void TLogForm::FormCreate() {
     if (!MainForm)
@@ -41,10 +41,13 @@ void TLogForm::FormCreate() {
     edLimitKb->setText(ini.ReadString(Logging, LogfileLimitKb, QStringLiteral("30")));
 }
 
-bool TLogForm::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
+// An unconfirmed change of the logging box is undone when the dialog is
+// shown again, not each time it regains the focus (from the browse dialog,
+// a message box or another program), which would undo the user's click.
+void TLogForm::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
         FormActivate();
-    return QDialog::event(event);
+    QDialog::showEvent(event);
 }
 
 void TLogForm::FormActivate() {
@@ -56,12 +59,17 @@ void TLogForm::okProcessing() {
     if (!MainForm)
         return;
     try {
-        // The file a person chose is the one written and saved.
+        // The file a person chose is the one written from now on and saved.
+        // While logging is off nothing is being written: logging switched on
+        // starts in the chosen file.
         const QString logFile = TFileNameEdit::unquoted(edLogFile->text());
+        if (!logFile.isEmpty() && !MainForm->LoggingEnabled)
+            MainForm->LogFileName = logFile;
+        // 1. The switch acts under the old period and on the file in force,
+        // so that "switched off" lands where "switched on" was written.
+        MainForm->SetLogging(chUseLogging->isChecked());
         if (!logFile.isEmpty())
             MainForm->LogFileName = logFile;
-        // 1. The switch acts under the old period, closing its window.
-        MainForm->SetLogging(chUseLogging->isChecked());
         // 2.-6. The period: one hour unless an amount and a unit say otherwise.
         MainForm->PeriodLength = 1.0 / 24;
         std::int32_t amount = inttext::StrToInt(edPeriod->text());

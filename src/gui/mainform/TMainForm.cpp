@@ -8,13 +8,17 @@
 #include "ping/TPing.h"
 #include "resources/Icons.h"
 #include "settings/SettingsKeys.h"
+#include "warnform/TfrmWarn.h"
 #include "widgets/TBevelPanel.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
 #include "widgets/TTimer.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +75,29 @@ QLabel* legend(QWidget* parent, const char* name, const char* text, QRect geomet
 
 } // namespace
 
+// The address label keeps its left edge and grows to the right to show its
+// whole text; the layout's width is the least it gets.
+void TMainForm::showAddressText(const QString& text) {
+    IPlabel->setText(text);
+    IPlabel->resize(std::max(kAddressLabelWidth, IPlabel->sizeHint().width()), IPlabel->height());
+}
+
+// A legend keeps its right edge at x = 47 and grows to the left, up to the
+// window's edge; a text wider still ("10000 ms" in the usual sans-serif
+// faces) is set a little condensed rather than cut off.
+void TMainForm::showLegendText(QLabel* label, const QString& text) {
+    label->setText(text);
+    QFont font = this->font();
+    for (int stretch = 100; stretch > 70; stretch -= 2) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(text) <= kLegendRight)
+            break;
+    }
+    label->setFont(font);
+    const int width = std::min(kLegendRight, label->sizeHint().width());
+    label->setGeometry(kLegendRight - width, label->y(), width, label->height());
+}
+
 TMainForm::TMainForm(const MainFormServices& services, QWidget* parent) : QWidget(parent), m_services(services) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Linkvigil"));
@@ -99,9 +126,17 @@ void TMainForm::createControls() {
     cbConnectTo = control(new QComboBox(this), "cbConnectTo", {152, 8, 257, 21});
     cbConnectTo->setEditable(true);
     cbConnectTo->setInsertPolicy(QComboBox::NoInsert);
+    // The box keeps exactly what was typed: no inline completion, and when
+    // the typing is done an entry is taken over only when it matches to the
+    // letter. The combo box matches case-insensitively unless its completer
+    // says otherwise; this one has nothing to offer, the drop-down list does.
+    auto* exactOnly = new QCompleter(QStringList(), cbConnectTo);
+    exactOnly->setCaseSensitivity(Qt::CaseSensitive);
+    exactOnly->setCompletionMode(QCompleter::PopupCompletion);
+    cbConnectTo->setCompleter(exactOnly);
     cbConnectTo->setMaxVisibleItems(12);
-    IPlabel = control(new QLabel(QStringLiteral("Type in a valid IP-address or web-adress"), this), "IPlabel",
-                      {152, 32, 191, 13});
+    IPlabel = control(new QLabel(this), "IPlabel", {152, 32, kAddressLabelWidth, 13});
+    showAddressText(QStringLiteral("Type in a valid IP-address or web-adress"));
     Label2 = heading(this, "Label2", "Interval in msec:", {8, 56, 101, 16});
     edInterval = control(new QLineEdit(this), "edInterval", {152, 56, 137, 21});
     edInterval->setToolTip(QStringLiteral("This is the interval in milliseconds inbetween discrete network checks"));
@@ -127,9 +162,9 @@ void TMainForm::createControls() {
     for (QPushButton* b : {btnViewLog, StartButton, StopButton, SaveButton})
         b->setIconSize(QSize(16, 16));
     // Right-aligned at x = 47; room to the left for wider faces.
-    lbLegendTop = legend(this, "lbLegendTop", "4000 ms", {0, 168, 47, 13});
-    lbLegendMid = legend(this, "lbLegendMid", "2000 ms", {0, 215, 47, 13});
-    lbLegendBtm = legend(this, "lbLegendBtm", "0 ms", {0, 258, 47, 13});
+    lbLegendTop = legend(this, "lbLegendTop", "4000 ms", {0, 168, kLegendRight, 13});
+    lbLegendMid = legend(this, "lbLegendMid", "2000 ms", {0, 215, kLegendRight, 13});
+    lbLegendBtm = legend(this, "lbLegendBtm", "0 ms", {0, 258, kLegendRight, 13});
     Panel1 = control(new TBevelPanel(this), "Panel1", {56, 168, 353, 105});
     Panel1->setFocusPolicy(Qt::TabFocus);
     FBox = control(new TChartBox(&Chart, Panel1), "FBox", Panel1->ClientRect());
@@ -190,6 +225,18 @@ void TMainForm::FormCreate() {
     ChartStartupFill();
     lbHelp->setCursor(Qt::PointingHandCursor);
     InfoLabel->setCursor(Qt::PointingHandCursor);
+}
+
+// Closing the main window ends the program, whatever else is showing: the
+// probe timer and the repeated warning sound stop at once and the warning
+// window goes with it.
+void TMainForm::closeEvent(QCloseEvent* event) {
+    Timer->SetEnabled(false);
+    tmRepeatFail->SetEnabled(false);
+    if (frmWarn)
+        frmWarn->hide();
+    QWidget::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void TMainForm::setCaption(const QString& caption) {

@@ -124,6 +124,8 @@ public:
     void ChartReplyStep(bool answered, std::uint32_t roundTrip);
     // Connection log.
     void WriteLog(const QString& line);
+    // LogFileName as typed; this is where it lies on disk.
+    QString LogFilePath() const;
     QString ShortStamp(TDateTime moment) const;
     void LogPeriodAverage();
     void SetLogging(bool on);
@@ -146,6 +148,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     // The user's separators are read again when the desktop announces a change.
     void changeEvent(QEvent* event) override;
 
@@ -155,7 +158,11 @@ private:
     void focusChanged(QWidget* old, QWidget* now);
     void setCaption(const QString& caption);
     void setRecentAddresses(const QStringList& items);
+    void showAddressText(const QString& text);
+    void showLegendText(QLabel* label, const QString& text);
     void runGuarded(const std::function<void()>& handler);
 
+    static constexpr int kAddressLabelWidth = 191;
+    static constexpr int kLegendRight = 47; // the legends' right edge
     MainFormServices m_services;
 };

@@ -7,8 +7,8 @@
 #include <QLabel>
 
 void TMainForm::UpdateLegend() {
-    lbLegendTop->setText(QString::asprintf("%d ms", Ping->Timeout()));
-    lbLegendMid->setText(QString::asprintf("%d ms", Ping->Timeout() / 2));
+    showLegendText(lbLegendTop, QString::asprintf("%d ms", Ping->Timeout()));
+    showLegendText(lbLegendMid, QString::asprintf("%d ms", Ping->Timeout() / 2));
 }
 
 void TMainForm::ChartStartupFill() {

@@ -29,5 +29,11 @@ void TMainForm::lbHelpClick() {
 }
 
 void TMainForm::btnViewLogClick() {
-    m_services.shell->OpenInTextEditor(LogFileName);
+    const QString path = LogFilePath();
+    if (!m_services.shell->OpenInTextEditor(path))
+        Boxes().Ask(IMessageBoxes::Kind::Error,
+                    QStringLiteral("No text editor is set up on this desktop to show the log %1.\r\n"
+                                   "Choose a default application for plain text files (text/plain).")
+                        .arg(path),
+                    IMessageBoxes::OK);
 }

@@ -16,24 +16,29 @@
 void TMainForm::WriteLog(const QString& line) {
     if (!LoggingEnabled)
         return;
-    logfile::Append(LogFileName, line);
+    const QString path = LogFilePath();
+    logfile::Append(path, line);
     // An unchecked "Limit logfile's size" lets the log grow.
     if (LogForm && !LogForm->chLimitKb->isChecked())
         return;
-    const qint64 size = logfile::Size(LogFileName);
+    const qint64 size = logfile::Size(path);
     if (size < 0 || size <= LogLimitBytes)
         return;
     // A failed trim is shown, but the caller's own steps go on.
-    switch (logfile::Trim(LogFileName, LogLimitBytes)) {
+    switch (logfile::Trim(path, LogLimitBytes)) {
     case logfile::TrimResult::Done:
         break;
     case logfile::TrimResult::CannotOpen:
-        TApplication::ShowException(QStringLiteral("Cannot open file %1").arg(LogFileName));
+        TApplication::ShowException(QStringLiteral("Cannot open file %1").arg(path));
         break;
     case logfile::TrimResult::CannotCreate:
-        TApplication::ShowException(QStringLiteral("Cannot create file %1").arg(LogFileName));
+        TApplication::ShowException(QStringLiteral("Cannot create file %1").arg(path));
         break;
     }
+}
+
+QString TMainForm::LogFilePath() const {
+    return logfile::ResolvePath(ProgramDirectory, LogFileName);
 }
 
 QString TMainForm::ShortStamp(TDateTime moment) const {

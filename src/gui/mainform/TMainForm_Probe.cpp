@@ -62,7 +62,7 @@ void TMainForm::TimerTimer() {
 void TMainForm::cbConnectToExit() {
     if (MonitorState != Resolving) {
         MonitorState = Resolving;
-        IPlabel->setText(QStringLiteral("Resolving host-address.."));
+        showAddressText(QStringLiteral("Resolving host-address.."));
         Ping->StartDnsLookup(cbConnectTo->currentText());
     }
     if (LoggingEnabled) {
@@ -75,12 +75,12 @@ void TMainForm::cbConnectToExit() {
 
 void TMainForm::PingDnsLookupDone(QObject*, std::uint16_t Error) {
     if (Error != 0) {
-        IPlabel->setText(QStringLiteral("Cannot find host-address."));
+        showAddressText(QStringLiteral("Cannot find host-address."));
         MonitorState = LookupFailed;
         return;
     }
     MonitorState = Resolved;
-    IPlabel->setText(QStringLiteral("IP-Address: ") + Ping->DnsLookupResult());
+    showAddressText(QStringLiteral("IP-Address: ") + Ping->DnsLookupResult());
     Ping->SetAddress(Ping->DnsLookupResult());
 
     QStringList items;

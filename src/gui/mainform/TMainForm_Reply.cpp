@@ -23,7 +23,7 @@
 void TMainForm::PingEchoReply(QObject*, TICMP*, int Error) {
     const bool answered = Error != 0;
     // 1. Address label.
-    IPlabel->setText(answered ? Ping->ResolvedIP() : Ping->ResolvedIP() + QStringLiteral(": ") + Ping->StatusText());
+    showAddressText(answered ? Ping->ResolvedIP() : Ping->ResolvedIP() + QStringLiteral(": ") + Ping->StatusText());
     // 2. Chart.
     TIcmpEchoReply reply;
     Ping->LastReply(reply);

@@ -1,6 +1,9 @@
 #include "DesktopShell.h"
 
+#include "TextEditorLookup.h"
+
 #include <QDesktopServices>
+#include <QProcess>
 #include <QUrl>
 
 void DesktopShell::Open(const QString& target) {
@@ -8,7 +11,10 @@ void DesktopShell::Open(const QString& target) {
     QDesktopServices::openUrl(url);
 }
 
-void DesktopShell::OpenInTextEditor(const QString& path) {
-    // The log is plain text: its handler on the desktop is the text editor.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+// Not the generic opener: that picks a program by the file's name or
+// contents, and a log named *.desktop or *.sh would be run, not read.
+bool DesktopShell::OpenInTextEditor(const QString& path) {
+    const std::optional<texteditor::Command> command =
+        texteditor::commandFor(texteditor::XdgDirs::fromEnvironment(), path);
+    return command && QProcess::startDetached(command->program, command->arguments);
 }

@@ -6,5 +6,5 @@
 class DesktopShell : public IShell {
 public:
     void Open(const QString& target) override;
-    void OpenInTextEditor(const QString& path) override;
+    bool OpenInTextEditor(const QString& path) override;
 };

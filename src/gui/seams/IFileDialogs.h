@@ -15,4 +15,8 @@ public:
     // when the user cancelled.
     virtual QString OpenFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startDirectory, const QString& proposedName) = 0;
+    // The same, but the name may be one that does not exist yet (a file to
+    // be created); choosing an existing file asks no confirmation.
+    virtual QString ChooseNewOrExistingFile(QWidget* parent, const QString& title, const QString& filter,
+                                            const QString& startDirectory, const QString& proposedName) = 0;
 };

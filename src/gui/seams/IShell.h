@@ -2,13 +2,14 @@
 
 #include <QString>
 
-// Hands documents, web addresses and files to the desktop, without waiting
-// and without reporting anything.
+// Hands documents, web addresses and files to the desktop, without waiting.
 class IShell {
 public:
     virtual ~IShell() = default;
     // Opens a web address or a file (full path) with the desktop's handler.
     virtual void Open(const QString& target) = 0;
-    // Opens a file in the desktop's plain-text editor.
-    virtual void OpenInTextEditor(const QString& path) = 0;
+    // Starts the desktop's plain-text editor with the file (full path), also
+    // when it does not exist yet. Returns false when no text editor is known
+    // or it could not be started.
+    virtual bool OpenInTextEditor(const QString& path) = 0;
 };
