@@ -9,7 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 // The connection log as the main window writes it: line formats, the
 // averaging windows on the day grid, the logging switch and the size limit.
@@ -274,6 +277,26 @@ private slots:
         QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("logs/net.log"))));
         QTest::mouseClick(m->btnViewLog, Qt::LeftButton);
         QCOMPARE(f->shell.edited, QStringList{f->folder.filePath(QStringLiteral("logs/net.log"))});
+    }
+
+    // A log that cannot be written is reported once, with its cause, and
+    // its return in the status line; the window never waits on a FIFO.
+    void failingLogIsReportedOnce() {
+        startProgram(at(14, 3, 12));
+        const QString fifo = f->folder.filePath(QStringLiteral("fifo.log"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        m->LogFileName = fifo;
+        for (int i = 0; i < 5; ++i)
+            m->WriteLog(QStringLiteral("lost"));
+        const QString message = "Cannot write the log file " + fifo + ": it is not a regular file";
+        QCOMPARE(f->boxes.errors, QStringList{message + '.'});
+        QCOMPARE(m->StatusBar->currentMessage(), message);
+        m->LogFileName = QStringLiteral("Connect.log");
+        m->WriteLog(QStringLiteral("kept"));
+        QCOMPARE(m->StatusBar->currentMessage(),
+                 "The log file " + f->folder.filePath(QStringLiteral("Connect.log")) + " is written again");
+        QCOMPARE(logLines(), QStringList{"kept"});
+        QCOMPARE(f->boxes.errors.size(), 1);
     }
 
     void logInAMissingFolderIsLostQuietly() {

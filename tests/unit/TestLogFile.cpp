@@ -8,6 +8,10 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The log on disk: appending, and trimming from the front to nine tenths of
 // the limit, with whole lines only.
@@ -20,6 +24,17 @@ class TestLogFile : public QObject {
     QByteArray contents() const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    template <typename F> static auto withFileSizeLimit(rlim_t bytes, F action) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+        auto result = action();
+        setrlimit(RLIMIT_FSIZE, &old);
+        return result;
     }
     void writeRaw(const QByteArray& bytes) {
         QFile f(path);
@@ -60,7 +75,7 @@ private slots:
         for (int i = 0; i < lines; ++i)
             text += QByteArray::number(i).rightJustified(98, '.') + "\r\n";
         writeRaw(text);
-        QVERIFY(logfile::Trim(path, limit) == logfile::TrimResult::Done);
+        QVERIFY(logfile::Trim(path, limit));
         const QByteArray after = contents();
         QCOMPARE(after.size(), kept * 100);
         QVERIFY(after.size() <= 0.9 * limit + 0.0001);
@@ -73,27 +88,105 @@ private slots:
             text += QByteArray::number(i).rightJustified(98, '.') + "\r\n";
         text += QByteArray(46, 'x') + "\r\n"; // 27648 bytes in all
         writeRaw(text);
-        QVERIFY(logfile::Trim(path, 30720) == logfile::TrimResult::Done);
+        QVERIFY(logfile::Trim(path, 30720));
         QCOMPARE(contents(), text);
         writeRaw(text + "y\r\n");
-        QVERIFY(logfile::Trim(path, 30720) == logfile::TrimResult::Done);
+        QVERIFY(logfile::Trim(path, 30720));
         QCOMPARE(contents(), text.mid(100) + "y\r\n");
     }
 
     void trimWritesMixedLineEndsBackWithCrLf() {
         writeRaw(QByteArray("one\ntwo\rthree\r\nfour\n\nsix"));
-        QVERIFY(logfile::Trim(path, 1000) == logfile::TrimResult::Done);
+        QVERIFY(logfile::Trim(path, 1000));
         QCOMPARE(contents(), QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n\r\nsix\r\n"));
     }
 
-    void nulEndsTheText() {
-        writeRaw(QByteArray("one\r\ntw\0o\r\nthree\r\n", 19));
-        QVERIFY(logfile::Trim(path, 1000) == logfile::TrimResult::Done);
-        QCOMPARE(contents(), QByteArray("one\r\ntw\r\n"));
+    // A NUL is a byte of its line: the lines after it are kept, the newest
+    // first.
+    void nulIsAByteOfItsLine() {
+        const QByteArray text("one\r\ntw\0o\r\nthree\r\n", 18);
+        writeRaw(text);
+        QVERIFY(logfile::Trim(path, 1000));
+        QCOMPARE(contents(), text);
+        QVERIFY(logfile::Append(path, QStringLiteral("four")));
+        QVERIFY(logfile::Trim(path, 20)); // room for 18 bytes: "three" and "four"
+        QCOMPARE(contents(), QByteArray("three\r\nfour\r\n"));
+    }
+
+    // A last line without its line end is not glued to the next one.
+    void newLineStartsOnALineOfItsOwn() {
+        writeRaw("old");
+        QVERIFY(logfile::Append(path, QStringLiteral("new")));
+        QCOMPARE(contents(), QByteArray("old\r\nnew\r\n"));
     }
 
     void unreadableLogIsReported() {
-        QVERIFY(logfile::Trim(dir.filePath(QStringLiteral("missing.log")), 10) == logfile::TrimResult::CannotOpen);
+        QVERIFY(logfile::Trim(dir.filePath(QStringLiteral("missing.log")), 10).failure ==
+                logfile::Failure::CannotOpen);
+    }
+
+    // Neither a FIFO nor a folder blocks or takes a line.
+    void onlyRegularFilesAreWritten() {
+        const QString fifo = dir.filePath(QStringLiteral("fifo.log"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QVERIFY(logfile::Append(fifo, QStringLiteral("x")).failure == logfile::Failure::NotRegularFile);
+        QVERIFY(logfile::Append(dir.path(), QStringLiteral("x")).failure == logfile::Failure::NotRegularFile);
+        QVERIFY(logfile::Describe(fifo, {logfile::Failure::NotRegularFile, 0}).contains(fifo));
+    }
+
+    // With the disk full in the middle of a line, the file is cut back: the
+    // next line, once there is room, starts on a line of its own.
+    void fullDiskWritesWholeLinesOrNone() {
+        writeRaw(QByteArray(990, 'a') + "\r\n");
+        const auto result = withFileSizeLimit(1000, [&] { return logfile::Append(path, QString(30, u'b')); });
+        QVERIFY(result.failure == logfile::Failure::NoSpace);
+        QCOMPARE(contents(), QByteArray(990, 'a') + "\r\n");
+        QVERIFY(logfile::Append(path, QStringLiteral("c")));
+        QCOMPARE(contents(), QByteArray(990, 'a') + "\r\nc\r\n");
+    }
+
+    // On a disk without room for a second copy the log is trimmed in place.
+    void fullDiskTrimsInPlace() {
+        if (geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            if (qEnvironmentVariable("CI") == QLatin1String("true"))
+                QFAIL("a small tmpfs needs root and a mount namespace, which CI must have");
+            QSKIP("SKIPPED LOUDLY: a small tmpfs needs root and a mount namespace");
+        }
+        QTemporaryDir small;
+        const QByteArray where = QFile::encodeName(small.path());
+        QVERIFY(::mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k") == 0);
+        path = small.filePath(QStringLiteral("Connect.log"));
+        QByteArray text;
+        for (int i = 0; i < 400; ++i) // 40000 bytes: the kept 27600 do not fit beside them
+            text += QByteArray::number(i).rightJustified(98, '.') + "\r\n";
+        writeRaw(text);
+        const logfile::Outcome result = logfile::Trim(path, 30720);
+        const QByteArray after = contents();
+        const QStringList files = QDir(small.path()).entryList(QDir::Files);
+        ::umount(where.constData());
+        QVERIFY(result);
+        QCOMPARE(after, text.right(27600));
+        QCOMPARE(files, QStringList{QStringLiteral("Connect.log")});
+    }
+
+    // A log far over its limit is trimmed from its end, in little memory.
+    void hugeLogTrimsInBoundedMemory() {
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            const QByteArray block = QByteArray(1022, 'z') + "\r\n";
+            for (int i = 0; i < 64 * 1024; ++i) // 64 MiB
+                f.write(block);
+            f.write("last\r\n");
+        }
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        QVERIFY(logfile::Trim(path, 1024));
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        QCOMPARE(contents(), QByteArray("last\r\n"));
+        QVERIFY2(after.ru_maxrss - before.ru_maxrss < 8 * 1024, qPrintable(QString::number(after.ru_maxrss)));
     }
 
     // A disk that fills up while the kept lines are written leaves the log as
@@ -103,15 +196,8 @@ private slots:
         for (int i = 0; i < 200; ++i)
             text += QByteArray::number(i).rightJustified(98, '-') + "\r\n";
         writeRaw(text);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 1000;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const logfile::TrimResult result = logfile::Trim(path, 10000);
-        setrlimit(RLIMIT_FSIZE, &old);
-        QCOMPARE(int(result), int(logfile::TrimResult::CannotCreate));
+        const auto result = withFileSizeLimit(1000, [&] { return logfile::Trim(path, 10000); });
+        QVERIFY(result.failure == logfile::Failure::NoSpace);
         QCOMPARE(contents(), text);
         // No temporary file is left beside the log.
         QCOMPARE(QDir(dir.path()).entryList({QFileInfo(path).fileName() + u'*'}, QDir::Files).size(), 1);

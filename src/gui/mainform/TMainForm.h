@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock/Clock.h"
+#include "log/LogFile.h"
 #include "monitor/ChartCanvas.h"
 #include "text/Regional.h"
 
@@ -161,8 +162,10 @@ private:
     void showAddressText(const QString& text);
     void showLegendText(QLabel* label, const QString& text);
     void runGuarded(const std::function<void()>& handler);
+    void reportLog(const QString& path, const logfile::Outcome& outcome);
 
     static constexpr int kAddressLabelWidth = 191;
     static constexpr int kLegendRight = 47; // the legends' right edge
     MainFormServices m_services;
+    bool m_logFailing = false; // reported, and not written since
 };

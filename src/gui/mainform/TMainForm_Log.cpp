@@ -12,29 +12,43 @@
 #include "text/Stamps.h"
 
 #include <QCheckBox>
+#include <QStatusBar>
 
 void TMainForm::WriteLog(const QString& line) {
     if (!LoggingEnabled)
         return;
     const QString path = LogFilePath();
-    logfile::Append(path, line);
+    logfile::Outcome outcome = logfile::Append(path, line);
+    // A log that cannot be opened (a missing folder, no rights) loses the
+    // line quietly; a full disk or a path that is no file is reported.
+    if (outcome.failure == logfile::Failure::CannotOpen)
+        return;
     // An unchecked "Limit logfile's size" lets the log grow.
-    if (LogForm && !LogForm->chLimitKb->isChecked())
-        return;
-    const qint64 size = logfile::Size(path);
-    if (size < 0 || size <= LogLimitBytes)
-        return;
-    // A failed trim is shown, but the caller's own steps go on.
-    switch (logfile::Trim(path, LogLimitBytes)) {
-    case logfile::TrimResult::Done:
-        break;
-    case logfile::TrimResult::CannotOpen:
-        TApplication::ShowException(QStringLiteral("Cannot open file %1").arg(path));
-        break;
-    case logfile::TrimResult::CannotCreate:
-        TApplication::ShowException(QStringLiteral("Cannot create file %1").arg(path));
-        break;
+    const bool limited = !LogForm || LogForm->chLimitKb->isChecked();
+    if (outcome && limited) {
+        const qint64 size = logfile::Size(path);
+        if (size > LogLimitBytes)
+            outcome = logfile::Trim(path, LogLimitBytes);
     }
+    reportLog(path, outcome);
+}
+
+// A failing log is reported once, in the error box and the status line,
+// then not again until a line has been written and trimmed as it should.
+void TMainForm::reportLog(const QString& path, const logfile::Outcome& outcome) {
+    if (outcome) {
+        if (m_logFailing)
+            StatusBar->showMessage(QStringLiteral("The log file %1 is written again").arg(path));
+        m_logFailing = false;
+        return;
+    }
+    if (m_logFailing)
+        return;
+    m_logFailing = true;
+    const QString message = logfile::Describe(path, outcome);
+    StatusBar->showMessage(message);
+    // The caller's own steps go on.
+    TApplication::ShowException(message);
 }
 
 QString TMainForm::LogFilePath() const {
