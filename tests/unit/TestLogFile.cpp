@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include <csignal>
-#include <sys/resource.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,8 +121,7 @@ private slots:
     }
 
     void unreadableLogIsReported() {
-        QVERIFY(logfile::Trim(dir.filePath(QStringLiteral("missing.log")), 10).failure ==
-                logfile::Failure::CannotOpen);
+        QVERIFY(logfile::Trim(dir.filePath(QStringLiteral("missing.log")), 10).failure == logfile::Failure::CannotOpen);
     }
 
     // Neither a FIFO nor a folder blocks or takes a line.

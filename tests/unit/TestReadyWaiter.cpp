@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +59,22 @@ private slots:
         QVERIFY2(widget.paints - before >= 10, qPrintable(QString::number(widget.paints - before)));
     }
 
+    // Typing during the wait reaches the field only after it, in order.
+    void inputWaitsForTheEcho() {
+        QLineEdit field;
+        field.show();
+        QVERIFY(QTest::qWaitForWindowActive(&field));
+        QString during = QStringLiteral("unset");
+        QTimer::singleShot(50, this, [&] { QTest::keyClicks(&field, QStringLiteral("ab")); });
+        QTimer::singleShot(150, this, [&] { during = field.text(); });
+        EventLoopWaiter waiter;
+        QVERIFY(!waiter.waitReady(fds[0], 300));
+        QCOMPARE(during, QString());
+        QCoreApplication::sendPostedEvents(); // the held keys come first, as in the event loop
+        QTest::keyClick(&field, Qt::Key_C);
+        QCOMPARE(field.text(), QStringLiteral("abc"));
+    }
+
     void returnsWhenDataArrives() {
         EventLoopWaiter waiter;
         QTimer::singleShot(50, this, [this] { (void)::write(fds[1], "x", 1); });
@@ -71,6 +88,23 @@ private slots:
         (void)::write(fds[1], "x", 1);
         EventLoopWaiter waiter;
         QVERIFY(waiter.waitReady(fds[0], 2000));
+    }
+
+    // Closing the program ends a long wait at once, and later waits too.
+    void quittingEndsTheWait() {
+        EventLoopWaiter waiter;
+        qint64 elapsed = -1;
+        QTimer::singleShot(0, this, [&] {
+            QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+            QElapsedTimer clock;
+            clock.start();
+            waiter.waitReady(fds[0], 10000);
+            waiter.waitReady(fds[0], 10000);
+            elapsed = clock.elapsed();
+        });
+        QCoreApplication::exec();
+        QVERIFY2(elapsed >= 0 && elapsed < 500, qPrintable(QString::number(elapsed)));
+        QVERIFY(waiter.abandoned());
     }
 
     void otherThreadsPoll() {

@@ -297,6 +297,8 @@ EchoResult LinuxIcmpSocket::echo(const EchoRequest& request) {
         if (left <= 0)
             break;
         m_waiter->waitReady(m_fd, static_cast<int>(left));
+        if (m_waiter->abandoned())
+            break;
         if (m_kind == Kind::Ping && readErrorQueue(expect, result))
             return result;
         // Everything that is queued now, but no more than a bounded number,

@@ -6,6 +6,9 @@ class IReadyWaiter {
 public:
     virtual ~IReadyWaiter() = default;
     virtual bool waitReady(int fd, int timeoutMs) = 0;
+    // Whether waiting has been given up for good (the program is ending), so
+    // the caller should stop at once rather than wait out its time-out.
+    virtual bool abandoned() const { return false; }
 };
 
 // Blocks the calling thread in poll().
@@ -14,11 +17,18 @@ public:
     bool waitReady(int fd, int timeoutMs) override;
 };
 
-// On the application's thread, waits in a local event loop that leaves out
-// user input, so windows keep painting and answering the desktop while an
-// echo is out; input typed meanwhile is handled afterwards. Elsewhere (no
-// application object, another thread) it polls like PollWaiter.
+// On the application's thread, waits in a local event loop that holds back
+// user input, so windows keep painting and answering the desktop (closing
+// included) while an echo is out; input typed meanwhile is handled
+// afterwards, in its order. Elsewhere (no
+// application object, another thread) it polls like PollWaiter. When the
+// application begins to quit during a wait, the wait ends at once and every
+// later one returns at once too.
 class EventLoopWaiter : public IReadyWaiter {
 public:
     bool waitReady(int fd, int timeoutMs) override;
+    bool abandoned() const override { return m_abandoned; }
+
+private:
+    bool m_abandoned = false;
 };

@@ -5,8 +5,8 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -228,7 +228,7 @@ QString Describe(const QString& path, const Outcome& outcome) {
 
 Outcome Append(const QString& path, const QString& line) {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st{};
+    struct stat st {};
     // Look before opening: opening a FIFO or a device may block or act.
     if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return failed(Failure::NotRegularFile);
@@ -258,7 +258,7 @@ Outcome Append(const QString& path, const QString& line) {
 }
 
 qint64 Size(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return st.st_size;
@@ -274,7 +274,7 @@ Outcome Trim(const QString& path, qint64 limit) {
     const Fd in(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0)
         return failed(Failure::CannotOpen, errno);
-    struct stat st{};
+    struct stat st {};
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return failed(Failure::NotRegularFile);
     qint64 cut = 0;

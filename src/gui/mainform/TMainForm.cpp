@@ -229,8 +229,9 @@ void TMainForm::FormCreate() {
 
 // Closing the main window ends the program, whatever else is showing: the
 // probe timer and the repeated warning sound stop at once and the warning
-// window goes with it.
+// window goes with it. An echo still waiting ends without a reply step.
 void TMainForm::closeEvent(QCloseEvent* event) {
+    m_closing = true;
     Timer->SetEnabled(false);
     tmRepeatFail->SetEnabled(false);
     if (frmWarn)

@@ -168,4 +168,5 @@ private:
     static constexpr int kLegendRight = 47; // the legends' right edge
     MainFormServices m_services;
     bool m_logFailing = false; // reported, and not written since
+    bool m_closing = false;    // the window was closed: the program is ending
 };

@@ -21,6 +21,9 @@
 #include <cmath>
 
 void TMainForm::PingEchoReply(QObject*, TICMP*, int Error) {
+    // An echo cut short by closing the window: nothing more is shown or logged.
+    if (m_closing)
+        return;
     const bool answered = Error != 0;
     // 1. Address label.
     showAddressText(answered ? Ping->ResolvedIP() : Ping->ResolvedIP() + QStringLiteral(": ") + Ping->StatusText());
