@@ -86,6 +86,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     MainForm = mainForm.get();
+    QObject::connect(&sound, &QtSoundPlayer::audioUnavailable, MainForm, &TMainForm::ShowStatus);
     TLogForm logForm(MainForm, &sound, &fileDialogs);
     LogForm = &logForm;
     TfrmWarn warnForm;

@@ -1,8 +1,10 @@
 #include "sound/QtSoundPlayer.h"
 
+#include <QAudioDevice>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMediaDevices>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -295,6 +297,21 @@ private slots:
         player->PlaySound("Tone.wav");
         player.reset();
         QTest::qWait(50);
+    }
+
+    // Without an audio device this is said once, not at every sound.
+    void missingDeviceIsSaidOnce() {
+        if (!QMediaDevices::audioOutputs().isEmpty())
+            QSKIP("this machine has an audio device");
+        QTest::failOnWarning("No audio device detected");
+        writeTone(m_program + "Tone.wav");
+        QtSoundPlayer player(m_program);
+        QSignalSpy said(&player, &QtSoundPlayer::audioUnavailable);
+        QSignalSpy played(&player, &QtSoundPlayer::played);
+        for (int i = 0; i < 3; ++i)
+            player.PlaySound("Tone.wav");
+        QTRY_COMPARE(played.size(), 3);
+        QCOMPARE(said.size(), 1);
     }
 };
 

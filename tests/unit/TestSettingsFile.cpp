@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include <cmath>
+#include <sys/stat.h>
 
 // The settings file "Linkvigil.ini": what start-up reads from it into the
 // main window and the settings dialog, and what a save writes.
@@ -301,6 +302,15 @@ private slots:
         startWith("[Logging]\r\nLogfileLimitKb=" + value + "\r\n");
         QCOMPARE(m->LogLimitBytes, bytes);
         QVERIFY(f->boxes.errors.isEmpty());
+    }
+
+    // A FIFO in the settings file's place does not hold the window back.
+    void settingsFileThatIsNoFileGivesDefaults() {
+        QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0600) == 0);
+        start();
+        QCOMPARE(f->boxes.errors, QStringList{iniPath() + " is not a regular file: the default settings are used."});
+        QCOMPARE(m->edTimeout->text(), QStringLiteral("1000"));
+        QCOMPARE(m->cbConnectTo->count(), 1);
     }
 
     void unreadableLogLimitIsShownAndStartUpGoesOn() {

@@ -8,6 +8,13 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 #include <vector>
@@ -23,7 +30,7 @@ struct Line {
     QByteArray end; // "\r\n", "\n", "\r", or empty for a last line without one
 };
 
-struct Document {
+struct Lines {
     QByteArray byteOrderMark;
     std::vector<Line> lines;
 };
@@ -70,8 +77,8 @@ bool isQuoted(const QString& value) {
     return (q == u'"' || q == u'\'') && value.back() == q;
 }
 
-Document splitLines(const QByteArray& bytes) {
-    Document doc;
+Lines splitLines(const QByteArray& bytes) {
+    Lines doc;
     qsizetype pos = 0;
     const QByteArray bom("\xEF\xBB\xBF");
     if (bytes.startsWith(bom)) {
@@ -95,8 +102,31 @@ Document splitLines(const QByteArray& bytes) {
     return doc;
 }
 
+// Windows-1252 where it differs from Latin-1 (0x80..0x9F); 0 for unused codes.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+// UTF-8 where the bytes are valid UTF-8, else Windows-1252.
+QString decode(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        const char16_t high = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : 0;
+        text += QChar(high ? high : char16_t(b));
+    }
+    return text;
+}
+
 ParsedLine parseLine(const QByteArray& raw) {
-    const QString line = trimBlanks(QString::fromUtf8(raw));
+    const QString line = trimBlanks(decode(raw));
     ParsedLine parsed;
     if (line.startsWith(u'[')) {
         const qsizetype close = line.lastIndexOf(u']');
@@ -119,12 +149,12 @@ ParsedLine parseLine(const QByteArray& raw) {
     return parsed;
 }
 
-Location locate(const Document& doc, const QString& section, const QString& key) {
+Location locate(const std::vector<ParsedLine>& lines, const QString& section, const QString& key) {
     Location loc;
     const QString wantedSection = trimBlanks(section);
     const QString wantedKey = trimBlanks(key);
-    for (qsizetype i = 0; i < qsizetype(doc.lines.size()); ++i) {
-        const ParsedLine parsed = parseLine(doc.lines[i].text);
+    for (qsizetype i = 0; i < qsizetype(lines.size()); ++i) {
+        const ParsedLine& parsed = lines[std::size_t(i)];
         if (parsed.kind == LineKind::Section) {
             if (loc.sectionLine >= 0)
                 break; // only the first section of that name counts
@@ -144,15 +174,8 @@ Location locate(const Document& doc, const QString& section, const QString& key)
     return loc;
 }
 
-// The stored value, or nothing when the file, section or key is missing.
-std::optional<QString> lookup(const QString& fileName, const QString& section, const QString& key) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const Location loc = locate(splitLines(file.readAll()), section, key);
-    if (loc.keyLine < 0)
-        return std::nullopt;
-    QString value = loc.rawValue;
+// A stored value as it reads: without its quotes, cut to the longest value.
+QString readValue(QString value) {
     if (isQuoted(value))
         value = value.mid(1, value.size() - 2);
     if (value.size() > MaxValueLength) {
@@ -178,7 +201,7 @@ QString encodeValue(const QString& value) {
     return singleLine(value);
 }
 
-QByteArray lineEndOf(const Document& doc) {
+QByteArray lineEndOf(const Lines& doc) {
     for (const Line& line : doc.lines) {
         if (!line.end.isEmpty())
             return line.end;
@@ -187,69 +210,201 @@ QByteArray lineEndOf(const Document& doc) {
 }
 
 bool isBlankLine(const Line& line) {
-    return trimBlanks(QString::fromUtf8(line.text)).isEmpty();
+    return trimBlanks(decode(line.text)).isEmpty();
+}
+
+// What identifies the file's state on disk, to see whether it changed.
+struct Stamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    bool operator==(const Stamp& o) const {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+Stamp stampOf(const struct stat& st) {
+    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
 }
 
 } // namespace
 
+// The parsed file, and an index of its first sections and keys.
+struct TIniFile::Document {
+    Lines text;
+    std::vector<ParsedLine> parsed;
+    Stamp stamp;
+    QString loadError;  // not readable: reads give defaults, writes fail
+    bool dirty = false; // changed in memory, not yet stored
+    // Lower-case section name -> its header line, and its keys -> their lines.
+    struct Section {
+        qsizetype line = -1;
+        QHash<QString, qsizetype> keys;
+    };
+    QHash<QString, Section> index;
+    bool indexed = false;
+
+    void reparse() {
+        parsed.clear();
+        parsed.reserve(text.lines.size());
+        for (const Line& line : text.lines)
+            parsed.push_back(parseLine(line.text));
+        indexed = false;
+    }
+    // Keys before the first section do not count; of a repeated section or
+    // key, the first counts.
+    void buildIndex() {
+        index.clear();
+        Section* current = nullptr;
+        for (qsizetype i = 0; i < qsizetype(parsed.size()); ++i) {
+            const ParsedLine& p = parsed[std::size_t(i)];
+            if (p.kind == LineKind::Section) {
+                const QString name = p.name.toLower();
+                current = index.contains(name) ? nullptr : &index[name];
+                if (current)
+                    current->line = i;
+            } else if (p.kind == LineKind::Key && current) {
+                const QString name = p.name.toLower();
+                if (!current->keys.contains(name))
+                    current->keys.insert(name, i);
+            }
+        }
+        indexed = true;
+    }
+};
+
 TIniFile::TIniFile(const QString& fileName) : m_fileName(fileName) {}
 
+TIniFile::~TIniFile() = default;
+
+// The document, read and parsed again only when the file changed on disk
+// (and never while writes wait for Commit).
+TIniFile::Document& TIniFile::document() const {
+    if (m_doc && m_doc->dirty)
+        return *m_doc;
+    const QByteArray name = QFile::encodeName(m_fileName);
+    struct stat st {};
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    const Stamp now = exists ? stampOf(st) : Stamp{};
+    if (m_doc && m_doc->stamp == now && m_doc->loadError.isEmpty())
+        return *m_doc;
+    m_doc = std::make_unique<Document>();
+    m_doc->stamp = now;
+    if (!exists)
+        return *m_doc;
+    // Look before opening: opening a FIFO or a device may block.
+    if (!S_ISREG(st.st_mode)) {
+        m_doc->loadError = QStringLiteral("%1 is not a regular file").arg(m_fileName);
+        return *m_doc;
+    }
+    QFile file(m_fileName);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        m_doc->loadError = QStringLiteral("Cannot read %1").arg(m_fileName);
+        return *m_doc;
+    }
+    m_doc->text = splitLines(file.readAll());
+    m_doc->reparse();
+    return *m_doc;
+}
+
+QString TIniFile::LoadError() const {
+    return document().loadError;
+}
+
+void TIniFile::BeginUpdate() {
+    m_updating = true;
+}
+
+void TIniFile::Commit() {
+    m_updating = false;
+    if (m_doc && m_doc->dirty)
+        store();
+}
+
+void TIniFile::store() {
+    Document& doc = *m_doc;
+    QByteArray bytes = doc.text.byteOrderMark;
+    for (const Line& line : doc.text.lines)
+        bytes += line.text + line.end;
+    const bool written = safewrite::ReplaceFile(m_fileName, bytes);
+    // Either way, the next use reads the file as it now is.
+    doc.dirty = false;
+    doc.stamp = Stamp{};
+    if (!written)
+        throw Exception(QStringLiteral("Unable to write to %1").arg(m_fileName));
+}
+
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
-    return lookup(m_fileName, section, key).value_or(defaultValue);
+    Document& doc = document();
+    if (!doc.indexed)
+        doc.buildIndex();
+    const auto found = doc.index.constFind(trimBlanks(section).toLower());
+    if (found == doc.index.cend())
+        return defaultValue;
+    const auto line = found->keys.constFind(trimBlanks(key).toLower());
+    if (line == found->keys.cend())
+        return defaultValue;
+    return readValue(doc.parsed[std::size_t(*line)].value);
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const QString failure = QStringLiteral("Unable to write to %1").arg(m_fileName);
-
-    QByteArray old;
-    QFile current(m_fileName);
-    if (current.exists()) {
-        // Writing over a file that cannot be read would lose its other settings.
-        if (!current.open(QIODevice::ReadOnly))
-            throw Exception(failure);
-        old = current.readAll();
-        current.close();
+    Document& doc = document();
+    // Writing over a file that cannot be read would lose its other settings.
+    if (!doc.loadError.isEmpty()) {
+        if (!m_updating)
+            throw Exception(QStringLiteral("Unable to write to %1").arg(m_fileName));
+        doc.dirty = true; // Commit() reports it
+        return;
     }
-
-    Document doc = splitLines(old);
-    const QByteArray eol = lineEndOf(doc);
+    std::vector<Line>& lines = doc.text.lines;
+    const QByteArray eol = lineEndOf(doc.text);
     const auto terminate = [&](qsizetype index) {
-        if (doc.lines[index].end.isEmpty())
-            doc.lines[index].end = eol;
+        if (lines[std::size_t(index)].end.isEmpty())
+            lines[std::size_t(index)].end = eol;
     };
     const QString sectionName = trimBlanks(singleLine(section));
     const QString keyName = trimBlanks(singleLine(key));
-    const QByteArray encoded = encodeValue(value).toUtf8();
-    const Location loc = locate(doc, sectionName, keyName);
+    const QString text = encodeValue(value);
+    const Location loc = locate(doc.parsed, sectionName, keyName);
 
     if (loc.keyLine >= 0) {
-        doc.lines[loc.keyLine].text = loc.keyName.toUtf8() + '=' + encoded;
-    } else if (loc.sectionLine >= 0) {
-        terminate(loc.lastKeyLine);
-        doc.lines.insert(doc.lines.begin() + loc.lastKeyLine + 1, Line{keyName.toUtf8() + '=' + encoded, eol});
+        // The value it already holds: its bytes stay as they are.
+        if (loc.rawValue == text)
+            return;
+        lines[std::size_t(loc.keyLine)].text = loc.keyName.toUtf8() + '=' + text.toUtf8();
+        doc.parsed[std::size_t(loc.keyLine)] = parseLine(lines[std::size_t(loc.keyLine)].text);
     } else {
-        if (!doc.lines.empty()) {
-            terminate(qsizetype(doc.lines.size()) - 1);
-            if (!isBlankLine(doc.lines.back()))
-                doc.lines.push_back({QByteArray(), eol});
+        if (loc.sectionLine >= 0) {
+            terminate(loc.lastKeyLine);
+            lines.insert(lines.begin() + loc.lastKeyLine + 1, Line{keyName.toUtf8() + '=' + text.toUtf8(), eol});
+        } else {
+            if (!lines.empty()) {
+                terminate(qsizetype(lines.size()) - 1);
+                if (!isBlankLine(lines.back()))
+                    lines.push_back({QByteArray(), eol});
+            }
+            lines.push_back({'[' + sectionName.toUtf8() + ']', eol});
+            lines.push_back({keyName.toUtf8() + '=' + text.toUtf8(), eol});
         }
-        doc.lines.push_back({'[' + sectionName.toUtf8() + ']', eol});
-        doc.lines.push_back({keyName.toUtf8() + '=' + encoded, eol});
+        doc.reparse();
     }
-
-    QByteArray bytes = doc.byteOrderMark;
-    for (const Line& line : doc.lines)
-        bytes += line.text + line.end;
-
-    if (!safewrite::ReplaceFile(m_fileName, bytes))
-        throw Exception(failure);
+    doc.indexed = false;
+    doc.dirty = true;
+    if (!m_updating)
+        store();
 }
 
 std::int32_t TIniFile::ReadInteger(const QString& section, const QString& key, std::int32_t defaultValue) const {
-    const std::optional<QString> text = lookup(m_fileName, section, key);
-    if (!text || text->isEmpty())
+    const QString text = ReadString(section, key, QString());
+    if (text.isEmpty())
         return defaultValue;
-    return inttext::parse(*text).value_or(defaultValue);
+    return inttext::parse(text).value_or(defaultValue);
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, std::int32_t value) {
@@ -266,10 +421,10 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 double TIniFile::ReadFloat(const QString& section, const QString& key, double defaultValue,
                            QChar decimalSeparator) const {
-    const std::optional<QString> text = lookup(m_fileName, section, key);
-    if (!text || text->isEmpty())
+    const QString text = ReadString(section, key, QString());
+    if (text.isEmpty())
         return defaultValue;
-    return floattext::parseFloat(*text, decimalSeparator).value_or(defaultValue);
+    return floattext::parseFloat(text, decimalSeparator).value_or(defaultValue);
 }
 
 void TIniFile::WriteFloat(const QString& section, const QString& key, double value, QChar decimalSeparator) {

@@ -4,14 +4,23 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // The program's settings file: "[Section]" headers followed by "Key=value"
 // lines, read and written the way the classic Windows profile functions do,
 // so a file written by them or edited by hand reads the same.
 //
-// Nothing is cached: every read parses the file afresh and every write puts
-// the whole new file in place at once (written beside it, then renamed over
-// it), so a failed write leaves the previous file untouched.
+// The file is parsed once and parsed again only when it has changed on disk
+// since (another writer, a hand edit). Every write puts the whole new file in
+// place at once (written beside it, then renamed over it), so a failed write
+// leaves the previous file untouched; between BeginUpdate() and Commit() the
+// writes are collected and go to disk together, as one replacement.
+//
+// Text that is not valid UTF-8 is read as Windows-1252, the code page such
+// files come from; a key written with the value it already holds keeps its
+// bytes, so a save without edits changes nothing. Anything but a regular
+// file (a FIFO, a device, a folder) reads as empty, never blocks, and cannot
+// be written.
 //
 // Reading: section and key names match without regard to case, blanks
 // (spaces, tabs) around names and values are ignored, a value enclosed in
@@ -29,6 +38,17 @@
 class TIniFile {
 public:
     explicit TIniFile(const QString& fileName);
+    ~TIniFile();
+    TIniFile(const TIniFile&) = delete;
+    TIniFile& operator=(const TIniFile&) = delete;
+
+    // Why the file could not be read ("... is not a regular file"), or empty.
+    QString LoadError() const;
+
+    // Collects the following writes; Commit() writes them all at once, or
+    // throws Exception("Unable to write to <file name>") and changes nothing.
+    void BeginUpdate();
+    void Commit();
 
     const QString& FileName() const { return m_fileName; }
 
@@ -51,5 +71,11 @@ public:
     void WriteFloat(const QString& section, const QString& key, double value, QChar decimalSeparator);
 
 private:
+    struct Document;
+    Document& document() const;
+    void store();
+
     QString m_fileName;
+    mutable std::unique_ptr<Document> m_doc;
+    bool m_updating = false;
 };

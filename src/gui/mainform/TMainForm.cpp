@@ -240,6 +240,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
+void TMainForm::ShowStatus(const QString& message) {
+    StatusBar->showMessage(message);
+}
+
 void TMainForm::setCaption(const QString& caption) {
     setWindowTitle(caption);
     SetApplicationTitle(caption);

@@ -141,6 +141,9 @@ public:
     void lbHelpClick();
     void btnViewLogClick();
 
+    // A message of the program's own in the status line.
+    void ShowStatus(const QString& message);
+
     const RegionalSettings& Regional() const { return m_services.regional; }
     void SetRegional(const RegionalSettings& regional) { m_services.regional = regional; }
     IClock& Clock() const { return *m_services.clock; }

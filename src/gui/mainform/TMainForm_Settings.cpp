@@ -22,6 +22,10 @@
 void TMainForm::LoadSettings() {
     using namespace settings;
     const TIniFile ini(SettingsFileName);
+    // A settings file that cannot be read (a FIFO, a device) is named once;
+    // the program goes on with its defaults.
+    if (const QString error = ini.LoadError(); !error.isEmpty())
+        TApplication::ShowException(error + QStringLiteral(": the default settings are used"));
     QStringList addresses;
     const int count = std::min(ini.ReadInteger(Addresses, Count, 1), MaxAddresses);
     for (int i = 1; i <= count; ++i)
@@ -50,7 +54,9 @@ void TMainForm::SaveButtonClick(QObject* Sender) {
                     IMessageBoxes::OK | IMessageBoxes::Cancel) != IMessageBoxes::OK)
         return;
     using namespace settings;
+    // One replacement of the whole file: it holds the old settings or the new.
     TIniFile ini(SettingsFileName);
+    ini.BeginUpdate();
     ini.WriteInteger(Addresses, Count, cbConnectTo->count());
     for (int i = 0; i < cbConnectTo->count(); ++i)
         ini.WriteString(Addresses, AddressKey(i + 1), cbConnectTo->itemText(i));
@@ -71,4 +77,5 @@ void TMainForm::SaveButtonClick(QObject* Sender) {
     ini.WriteInteger(WarningSound, RepeatInterval, LogForm->seRepeatInterval->value());
     ini.WriteBool(WarningSound, SoundBack, LogForm->chSoundBack->isChecked());
     ini.WriteString(WarningSound, BackFile, LogForm->edSoundBack->text());
+    ini.Commit();
 }

@@ -3,13 +3,29 @@
 #include "WavFile.h"
 
 #include <QApplication>
+#include <QAudioDevice>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+
 namespace {
+
+const char kNoDeviceWarning[] = "No audio device detected";
+QtMessageHandler g_previousHandler = nullptr;
+
+// Qt says "No audio device detected" at every sound it is asked to play;
+// the player says it once in its own words instead.
+void quietDeviceWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message == QLatin1String(kNoDeviceWarning))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
 
 QString fileStamp(const QString& path) {
     const QFileInfo info(path);
@@ -23,6 +39,11 @@ QtSoundPlayer::QtSoundPlayer(const QString& programDirectory, QObject* parent)
     if (!m_programDirectory.isEmpty() && !m_programDirectory.endsWith(QLatin1Char('/')))
         m_programDirectory += QLatin1Char('/');
     m_alertPath = m_programDirectory + QStringLiteral("Alert.wav");
+    static const bool installed = [] {
+        g_previousHandler = qInstallMessageHandler(quietDeviceWarnings);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
 QtSoundPlayer::~QtSoundPlayer() {
@@ -65,6 +86,14 @@ bool QtSoundPlayer::playable(const QString& path) const {
 }
 
 void QtSoundPlayer::start(const QString& path) {
+    if (!m_deviceChecked) {
+        m_deviceChecked = true;
+        if (QMediaDevices::audioOutputs().isEmpty()) {
+            const QString message = QStringLiteral("No audio device: alert sounds cannot be heard");
+            std::fprintf(stderr, "linkvigil: %s.\n", qPrintable(message));
+            emit audioUnavailable(message);
+        }
+    }
     if (m_effects.size() >= kMaxEffects) {
         QSoundEffect* oldest = m_effects.takeFirst().effect;
         oldest->disconnect(this);

@@ -41,6 +41,8 @@ signals:
     void failed(const QString& path);
     // Alert.wav could not be played either.
     void beeped();
+    // Said once, at the first sound, when the system has no audio output.
+    void audioUnavailable(const QString& message);
 
 private:
     struct Effect {
@@ -69,4 +71,5 @@ private:
     // Files QSoundEffect could not load, with their stamp then; not tried
     // again until they change.
     QHash<QString, QString> m_rejected;
+    bool m_deviceChecked = false;
 };
