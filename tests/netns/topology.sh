@@ -6,7 +6,7 @@
 #   client c0 198.51.100.1  --- rc 198.51.100.254 router
 #   host   h0 192.0.2.1-7   --- rh 192.0.2.254    (nft drop/reject rules)
 #   mtu    m0 203.0.113.1   --- rm 203.0.113.254  (MTU 1000 on both ends)
-#   resp.  x0 198.18.0.1-20 --- rx 198.18.0.254   (kernel echo ignored)
+#   resp.  x0 198.18.0.1-21 --- rx 198.18.0.254   (kernel echo ignored)
 #
 # The client has no default route, so whatever it sends stays in here, and
 # no link ever reaches the root namespace.
@@ -34,6 +34,8 @@ RESPONDER_RULES=(
   198.18.0.18=stale
   198.18.0.19=error=11/0
   198.18.0.20=delay=200
+  # 30 s answered, then 30 s with every third or fourth lost (30 %), at 100 ms
+  198.18.0.21=loss=............................................................................................................................................................................................................................................................................................................x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...
 )
 
 # Echo requests to the kernel host's extra addresses meet these rules.
