@@ -11,6 +11,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The log on disk: appending, and trimming from the front to nine tenths of
@@ -183,6 +184,34 @@ private slots:
         QVERIFY(result);
         QCOMPARE(after, text.right(27600));
         QCOMPARE(files, QStringList{QStringLiteral("Connect.log")});
+    }
+
+    // A writable log in a folder where no copy can be made is trimmed in
+    // place (as nobody when running as root, who may write anywhere).
+    void readOnlyFolderTrimsInPlace() {
+        QTemporaryDir top;
+        const QString folder = top.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(folder));
+        path = folder + QStringLiteral("/Connect.log");
+        writeRaw("one\r\ntwo\r\nthree\r\n");
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+        QVERIFY(::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+        bool trimmed = false;
+        if (geteuid() == 0) {
+            const pid_t child = fork();
+            if (child == 0)
+                _exit(setgid(65534) == 0 && setuid(65534) == 0 && logfile::Trim(path, 10) ? 0 : 1);
+            int status = -1;
+            QVERIFY(waitpid(child, &status, 0) == child);
+            trimmed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        } else {
+            trimmed = bool(logfile::Trim(path, 10));
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QVERIFY(trimmed);
+        QCOMPARE(contents(), QByteArray("three\r\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Connect.log")});
     }
 
     // A log far over its limit is trimmed from its end, in little memory.
