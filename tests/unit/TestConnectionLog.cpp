@@ -289,7 +289,7 @@ private slots:
         for (int i = 0; i < 5; ++i)
             m->WriteLog(QStringLiteral("lost"));
         const QString message = "Cannot write the log file " + fifo + ": it is not a regular file";
-        QCOMPARE(f->boxes.errors, QStringList{message + '.'});
+        QTRY_COMPARE(f->boxes.errors, QStringList{message + '.'});
         QCOMPARE(m->StatusBar->currentMessage(), message);
         m->LogFileName = QStringLiteral("Connect.log");
         m->WriteLog(QStringLiteral("kept"));

@@ -47,8 +47,10 @@ void TMainForm::reportLog(const QString& path, const logfile::Outcome& outcome) 
     m_logFailing = true;
     const QString message = logfile::Describe(path, outcome);
     StatusBar->showMessage(message);
-    // The caller's own steps go on.
-    TApplication::ShowException(message);
+    // The box comes once the current step is over, so that the probe cycle
+    // goes on while it is shown.
+    QMetaObject::invokeMethod(
+        this, [message] { TApplication::ShowException(message); }, Qt::QueuedConnection);
 }
 
 QString TMainForm::LogFilePath() const {
