@@ -4,17 +4,11 @@
 // often the window painted while that echo waited. Runs inside the private
 // network of tests/netns/netns-run.sh (see monitor-load.sh).
 
-#include "Forms.h"
+#include "BenchWindows.h"
+#include "QuietDesktop.h"
 #include "TApplication.h"
 #include "clock/SystemClock.h"
-#include "logform/TLogForm.h"
-#include "mainform/TMainForm.h"
 #include "ping/TPing.h"
-#include "seams/IFileDialogs.h"
-#include "seams/IMessageBoxes.h"
-#include "seams/IShell.h"
-#include "seams/ISoundPlayer.h"
-#include "warnform/TfrmWarn.h"
 #include "widgets/TChartBox.h"
 
 #include <QComboBox>
@@ -27,18 +21,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-struct Quiet : ISoundPlayer, IShell, IMessageBoxes, IFileDialogs {
-    void PlaySound(const QString&) override {}
-    void Open(const QString&) override {}
-    bool OpenInTextEditor(const QString&) override { return true; }
-    Button Ask(Kind, const QString&, int) override { return OK; }
-    void ShowError(const QString& m) override { std::fprintf(stderr, "error: %s\n", qPrintable(m)); }
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseNewOrExistingFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
 
 // Counts the paint events of one widget.
 struct PaintCounter : QObject {
@@ -61,15 +43,11 @@ int main(int argc, char* argv[]) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     QTemporaryDir folder;
     SystemClock clock;
-    Quiet quiet;
+    QuietDesktop quiet;
     TApplication::SetMessageBoxes(&quiet);
     MainFormServices services{&clock, &quiet, &quiet, &quiet, {}, folder.path() + u'/', {}};
-    TMainForm main(services);
-    MainForm = &main;
-    TLogForm logForm(&main, &quiet, &quiet);
-    LogForm = &logForm;
-    TfrmWarn warn;
-    frmWarn = &warn;
+    BenchWindows windows(services, &quiet, &quiet);
+    TMainForm& main = windows.main;
     main.show();
 
     main.edInterval->setText(QStringLiteral("200"));
@@ -111,8 +89,5 @@ int main(int argc, char* argv[]) {
         app.quit();
     });
     app.exec();
-    MainForm = nullptr;
-    LogForm = nullptr;
-    frmWarn = nullptr;
     return 0;
 }

@@ -8,16 +8,11 @@
 //
 // Usage: linkvigil-bench-soak PROGRAM_FOLDER HOST [MINUTES]
 
-#include "Forms.h"
+#include "BenchWindows.h"
+#include "QuietDesktop.h"
 #include "TApplication.h"
 #include "clock/SystemClock.h"
-#include "logform/TLogForm.h"
-#include "mainform/TMainForm.h"
-#include "seams/IFileDialogs.h"
-#include "seams/IMessageBoxes.h"
-#include "seams/IShell.h"
 #include "sound/QtSoundPlayer.h"
-#include "warnform/TfrmWarn.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,17 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Quiet : IShell, IMessageBoxes, IFileDialogs {
-    void Open(const QString&) override {}
-    bool OpenInTextEditor(const QString&) override { return true; }
-    Button Ask(Kind, const QString&, int) override { return OK; }
-    void ShowError(const QString& m) override { std::fprintf(stderr, "error: %s\n", qPrintable(m)); }
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseNewOrExistingFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
 
 long residentKiB() {
     long pages = 0, resident = 0;
@@ -71,19 +55,15 @@ int main(int argc, char* argv[]) {
     const QString program = folder.path() + u'/';
 
     SystemClock clock;
-    Quiet quiet;
+    QuietDesktop quiet;
     QtSoundPlayer sound(program);
     TApplication::SetMessageBoxes(&quiet);
     MainFormServices services{&clock, &sound, &quiet, &quiet, {}, program, {}};
-    TMainForm main(services);
-    MainForm = &main;
-    TLogForm logForm(&main, &sound, &quiet);
-    LogForm = &logForm;
-    TfrmWarn warn;
-    frmWarn = &warn;
+    BenchWindows windows(services, &sound, &quiet);
+    TMainForm& main = windows.main;
     main.show();
 
-    logForm.chbRepeatWarn->setChecked(true);
+    windows.logForm.chbRepeatWarn->setChecked(true);
     main.SetLogging(true);
     main.edInterval->setText(QStringLiteral("100"));
     main.edIntervalExit();
@@ -112,13 +92,10 @@ int main(int argc, char* argv[]) {
             if (atFive)
                 std::printf("growth after the first 5 minutes: %ld KiB (at 5 min %ld KiB, highest since %ld KiB)\n",
                             highest - atFive, atFive, highest);
-            app.quit();
+            QCoreApplication::exit(0); // ends a waiting echo's loop too
         }
     });
     sample.start(30 * 1000);
     app.exec();
-    MainForm = nullptr;
-    LogForm = nullptr;
-    frmWarn = nullptr;
     return 0;
 }

@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QThread>
 
 #include <algorithm>
 
@@ -237,7 +238,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     if (frmWarn)
         frmWarn->hide();
     QWidget::closeEvent(event);
-    QCoreApplication::quit();
+    // Ends every running event loop, a waiting echo's included. Not quit():
+    // that asks every window to close again, from inside this close, and
+    // when the desktop itself asked the program to quit, such a nested
+    // request can be lost and leave the program running.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 void TMainForm::ShowStatus(const QString& message) {
