@@ -23,25 +23,17 @@ bool write(CapSets& caps) {
 
 constexpr unsigned kNetRawBit = 1u << CAP_NET_RAW; // CAP_NET_RAW (13) lives in the first word
 
-// Sets real, effective and saved IDs to the real one. An unprivileged process
-// may do this too, since it only picks among its own IDs; the result is read
-// back, so a saved ID that could bring root back is caught.
-bool toRealGroup() {
-    gid_t real, effective, saved;
-    if (getresgid(&real, &effective, &saved) != 0)
+// Sets real, effective and saved IDs (user or group) to the real one. An
+// unprivileged process may do this too, since it only picks among its own
+// IDs; the result is read back, so a saved ID that could bring root back is
+// caught.
+template <typename Id> bool toReal(int (*get)(Id*, Id*, Id*), int (*set)(Id, Id, Id)) {
+    Id real, effective, saved;
+    if (get(&real, &effective, &saved) != 0)
         return false;
-    if ((effective != real || saved != real) && setresgid(real, real, real) != 0)
+    if ((effective != real || saved != real) && set(real, real, real) != 0)
         return false;
-    return getresgid(&real, &effective, &saved) == 0 && effective == real && saved == real;
-}
-
-bool toRealUser() {
-    uid_t real, effective, saved;
-    if (getresuid(&real, &effective, &saved) != 0)
-        return false;
-    if ((effective != real || saved != real) && setresuid(real, real, real) != 0)
-        return false;
-    return getresuid(&real, &effective, &saved) == 0 && effective == real && saved == real;
+    return get(&real, &effective, &saved) == 0 && effective == real && saved == real;
 }
 
 } // namespace
@@ -65,7 +57,7 @@ bool lowerEffective() {
 
 bool dropAll() {
     // Group before user, the usual order (a group change may need root).
-    if (!toRealGroup() || !toRealUser())
+    if (!toReal<gid_t>(getresgid, setresgid) || !toReal<uid_t>(getresuid, setresuid))
         return false;
     CapSets caps;
     if (!write(caps) || !read(caps))

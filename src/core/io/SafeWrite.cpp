@@ -12,19 +12,6 @@ namespace safewrite {
 
 namespace {
 
-bool writeAll(int fd, const char* bytes, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, static_cast<size_t>(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= n;
-    }
-    return true;
-}
-
 // The last resort: the file's own bytes are overwritten and the rest cut off.
 // A regular file only, opened without waiting on anything else.
 bool rewriteInPlace(const QByteArray& name, const QByteArray& bytes) {
@@ -32,12 +19,28 @@ bool rewriteInPlace(const QByteArray& name, const QByteArray& bytes) {
     if (fd < 0)
         return false;
     struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && writeAll(fd, bytes.constData(), bytes.size()) &&
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && WriteAll(fd, bytes.constData(), bytes.size()) &&
                     ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
     return ::close(fd) == 0 && ok;
 }
 
 } // namespace
+
+bool WriteAll(int fd, const char* bytes, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
 
 bool ReplaceFile(const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);

@@ -13,4 +13,8 @@ namespace safewrite {
 // writable, it is rewritten in place. Returns false when nothing changed.
 bool ReplaceFile(const QString& path, const QByteArray& bytes);
 
+// Writes all `size` bytes to the descriptor, going on after interruptions
+// and short writes. False with errno set (ENOSPC for a write of nothing).
+bool WriteAll(int fd, const char* bytes, qint64 size);
+
 } // namespace safewrite

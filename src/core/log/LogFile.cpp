@@ -1,5 +1,7 @@
 #include "LogFile.h"
 
+#include "io/SafeWrite.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -52,22 +54,6 @@ bool isFull(int error) {
 
 Outcome writeFailure(int error) {
     return failed(isFull(error) ? Failure::NoSpace : Failure::Other, error);
-}
-
-bool writeAll(int fd, const char* bytes, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, static_cast<size_t>(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        bytes += n;
-        size -= n;
-    }
-    return true;
 }
 
 bool readAt(int fd, char* buffer, qint64 size, qint64 offset) {
@@ -161,11 +147,11 @@ bool copyNormalized(int in, qint64 from, qint64 size, int out) {
                 converted += c;
             last = c;
         }
-        if (!writeAll(out, converted.constData(), converted.size()))
+        if (!safewrite::WriteAll(out, converted.constData(), converted.size()))
             return false;
         at += n;
     }
-    return last == '\n' || last == '\r' || writeAll(out, "\r\n", 2);
+    return last == '\n' || last == '\r' || safewrite::WriteAll(out, "\r\n", 2);
 }
 
 // The fallback without a second copy: the kept end is moved to the front of
@@ -245,7 +231,7 @@ Outcome Append(const QString& path, const QString& line) {
     char last = '\n';
     if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 && last != '\n' && last != '\r')
         bytes.prepend("\r\n");
-    if (!writeAll(fd.get(), bytes.constData(), bytes.size())) {
+    if (!safewrite::WriteAll(fd.get(), bytes.constData(), bytes.size())) {
         const int error = errno;
         // Whole or not at all: the next line must not be glued to a fragment.
         while (::ftruncate(fd.get(), st.st_size) != 0 && errno == EINTR) {
