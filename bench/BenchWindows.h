@@ -13,9 +13,10 @@ struct BenchWindows {
     TfrmWarn warn;
 
     BenchWindows(const MainFormServices& services, ISoundPlayer* sound, IFileDialogs* fileDialogs)
-        : main(services), logForm((MainForm = &main), sound, fileDialogs) {
+        : main(services), logForm((MainForm = &main), main.Engine, sound, fileDialogs) {
         LogForm = &logForm;
         frmWarn = &warn;
+        ConnectForms(&main, &logForm, &warn);
     }
     BenchWindows(const BenchWindows&) = delete;
     BenchWindows& operator=(const BenchWindows&) = delete;

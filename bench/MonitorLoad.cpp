@@ -63,7 +63,8 @@ int main(int argc, char* argv[]) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("watched 192.0.2.1 every 200 ms for %.1f s: %d replies, index %d, caption \"%s\"\n",
-                    wall.elapsed() / 1000.0, main.ChartColumn, main.ReliabilityIndex, qPrintable(main.windowTitle()));
+                    wall.elapsed() / 1000.0, main.Engine->ChartColumn, main.Engine->ReliabilityIndex,
+                    qPrintable(main.windowTitle()));
         std::printf("CPU time: %.3f s (%.2f %% of one core), peak resident memory: %ld KiB\n", cpuSeconds(usage),
                     100.0 * cpuSeconds(usage) / (wall.elapsed() / 1000.0), usage.ru_maxrss);
 
@@ -76,12 +77,12 @@ int main(int argc, char* argv[]) {
         repaint.start(50);
         main.edTimeout->setText(QStringLiteral("5000"));
         main.edTimeoutExit();
-        main.Ping->SetAddress(QStringLiteral("192.0.2.2"));
+        main.Engine->Ping->SetAddress(QStringLiteral("192.0.2.2"));
         getrusage(RUSAGE_SELF, &usage);
         const double before = cpuSeconds(usage);
         wall.restart();
-        main.MonitorState = Resolved;
-        main.TimerTimer();
+        main.Engine->MonitorState = Resolved;
+        main.Engine->TimerTimer();
         getrusage(RUSAGE_SELF, &usage);
         std::printf("echo to a silent host: %.2f s waited, %d paints of the chart meanwhile, %.3f s CPU\n",
                     wall.elapsed() / 1000.0, counter.paints, cpuSeconds(usage) - before);

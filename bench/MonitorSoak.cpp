@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     main.show();
 
     windows.logForm.chbRepeatWarn->setChecked(true);
-    main.SetLogging(true);
+    main.Engine->SetLogging(true);
     main.edInterval->setText(QStringLiteral("100"));
     main.edIntervalExit();
     main.edTimeout->setText(QStringLiteral("500"));
@@ -85,8 +85,8 @@ int main(int argc, char* argv[]) {
             atFive = rss;
         if (atFive)
             highest = std::max(highest, rss);
-        std::printf("t=%4ld s  rss=%ld KiB  index=%d  log=%lld bytes\n", second, rss, main.ReliabilityIndex,
-                    QFile(main.LogFilePath()).size());
+        std::printf("t=%4ld s  rss=%ld KiB  index=%d  log=%lld bytes\n", second, rss, main.Engine->ReliabilityIndex,
+                    QFile(main.Engine->LogFilePath()).size());
         std::fflush(stdout);
         if (second >= minutes * 60) {
             if (atFive)

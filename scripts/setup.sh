@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  qt6-httpserver-dev qt6-websockets-dev # the metrics endpoint (the first needs the second)
+  prometheus         # promtool and a real scraper for the metrics tests
+  systemd            # systemd-analyze, to check the service units
   fonts-liberation2 # metric-compatible faces for the windows' pixel layout
   iproute2 nftables iputils-ping # real-network tests and the benchmark
   libcap2-bin                    # setcap, for the capability test

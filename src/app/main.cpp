@@ -10,6 +10,7 @@
 #include "logform/QtFileDialogs.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
+#include "metrics/EngineEndpoint.h"
 #include "seams/DesktopShell.h"
 #include "seams/QtMessageBoxes.h"
 #include "sound/QtSoundPlayer.h"
@@ -87,10 +88,21 @@ int main(int argc, char* argv[]) {
     }
     MainForm = mainForm.get();
     QObject::connect(&sound, &QtSoundPlayer::audioUnavailable, MainForm, &TMainForm::ShowStatus);
-    TLogForm logForm(MainForm, &sound, &fileDialogs);
+    TLogForm logForm(MainForm, MainForm->Engine, &sound, &fileDialogs);
     LogForm = &logForm;
     TfrmWarn warnForm;
     frmWarn = &warnForm;
+    ConnectForms(MainForm, LogForm, frmWarn);
+
+    // The metrics endpoint, when the settings file asks for one; a problem
+    // with it is told in the status line and changes nothing else.
+    std::unique_ptr<metrics::EngineEndpoint> metricsEndpoint;
+    if (!MainForm->MetricsListen.isEmpty()) {
+        QString error;
+        metricsEndpoint = metrics::EngineEndpoint::start(*MainForm->Engine, MainForm->MetricsListen, &error);
+        if (!metricsEndpoint)
+            MainForm->ShowStatus(QStringLiteral("Metrics not served: ") + error);
+    }
 
     MainForm->show();
     const int result = app.exec();

@@ -9,3 +9,8 @@ class TfrmWarn;
 extern TMainForm* MainForm;
 extern TLogForm* LogForm;
 extern TfrmWarn* frmWarn;
+
+// Lets the settings dialog and the warning window follow the main window's
+// engine: the warning shows and hides as the engine says, its OK confirms
+// it there, and the dialog's "save" answer saves the settings.
+void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn);

@@ -21,9 +21,13 @@ QString TApplication::ErrorBoxText(const QString& message) {
     return message;
 }
 
-void TApplication::ShowException(const QString& message) {
+IMessageBoxes& TApplication::Boxes() {
     static QtMessageBoxes desktop;
-    (g_boxes ? g_boxes : &desktop)->ShowError(ErrorBoxText(message));
+    return g_boxes ? *g_boxes : desktop;
+}
+
+void TApplication::ShowException(const QString& message) {
+    Boxes().ShowError(ErrorBoxText(message));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

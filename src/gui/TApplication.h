@@ -17,6 +17,8 @@ public:
 
     // Where errors are shown; the desktop's message boxes unless set.
     static void SetMessageBoxes(IMessageBoxes* boxes);
+    // The message boxes in use: those set, else the desktop's.
+    static IMessageBoxes& Boxes();
     // Shows an error the way the error box does.
     static void ShowException(const QString& message);
     // The text the error box shows for a message.

@@ -3,8 +3,8 @@
 
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "engine/TTimer.h"
 #include "widgets/TGauge.h"
-#include "widgets/TTimer.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -43,26 +43,26 @@ private slots:
         watch(QStringLiteral("192.0.2.1"));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.1"));
         m->StartButtonClick();
-        QTRY_VERIFY_WITH_TIMEOUT(m->ChartColumn >= 5, 5000);
-        QCOMPARE(m->ReliabilityIndex, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(m->Engine->ChartColumn >= 5, 5000);
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
         QCOMPARE(m->windowTitle(), QStringLiteral("Connection 100%"));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.1"));
         // Round trips on a local link are far below the time-out: short bars.
         QCOMPARE(m->Chart.image().pixel(2, 96), ChartCanvas::Teal);
         QCOMPARE(m->Chart.image().pixel(2, 50), ChartCanvas::Navy);
-        QCOMPARE(m->Chart.image().pixel(m->ChartColumn, 50), ChartCanvas::Red);
+        QCOMPARE(m->Chart.image().pixel(m->Engine->ChartColumn, 50), ChartCanvas::Red);
     }
 
     void silentHostLowersTheIndex() {
         watch(QStringLiteral("192.0.2.2"));
         m->StartButtonClick();
-        QTRY_VERIFY_WITH_TIMEOUT(m->ReliabilityIndex <= 900, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m->Engine->ReliabilityIndex <= 900, 5000);
         QVERIFY(m->windowTitle().startsWith(QStringLiteral("Connection 9")));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.2: Request timed out"));
         QCOMPARE(m->Chart.image().pixel(0, 1), ChartCanvas::Teal); // full-height bars
         // Ticks that came while an echo waited only widened nothing: each
         // reply moved the cursor by one column.
-        QVERIFY(m->ChartColumn >= 2);
+        QVERIFY(m->Engine->ChartColumn >= 2);
     }
 
     void nameIsLookedUpInTheBackground() {

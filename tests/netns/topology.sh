@@ -5,8 +5,13 @@
 #
 #   client c0 198.51.100.1  --- rc 198.51.100.254 router
 #   host   h0 192.0.2.1-7   --- rh 192.0.2.254    (nft drop/reject rules)
+#          lo 198.18.4.0/22                       (AnyIP: all 1024 answer)
 #   mtu    m0 203.0.113.1   --- rm 203.0.113.254  (MTU 1000 on both ends)
-#   resp.  x0 198.18.0.1-21 --- rx 198.18.0.254   (kernel echo ignored)
+#   resp.  x0 198.18.0.1-23 --- rx 198.18.0.254   (kernel echo ignored)
+#
+# The 1024 addresses for echoes to many hosts at once are the kernel host's,
+# through a local route (AnyIP): the responder's kernel ignores every echo,
+# and the responder itself answers any local address it is given.
 #
 # The client has no default route, so whatever it sends stays in here, and
 # no link ever reaches the root namespace.
@@ -36,6 +41,8 @@ RESPONDER_RULES=(
   198.18.0.20=delay=200
   # 30 s answered, then 30 s with every third or fourth lost (30 %), at 100 ms
   198.18.0.21=loss=............................................................................................................................................................................................................................................................................................................x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...
+  198.18.0.22=delay=30
+  "198.18.0.23=error=3/4,delay=50"
 )
 
 # Echo requests to the kernel host's extra addresses meet these rules.
@@ -72,16 +79,18 @@ build_topology() {
     "route add 192.0.2.0/24 via 198.51.100.254" \
     "route add 203.0.113.0/24 via 198.51.100.254" \
     "route add 198.18.0.0/24 via 198.51.100.254" \
+    "route add 198.18.4.0/22 via 198.51.100.254" \
     "route add unreachable 198.19.1.0/24" \
     "route add prohibit 198.19.2.0/24" \
     "route add blackhole 198.19.3.0/24"
   ip_batch "$NS_R" "link set lo up" \
     "addr add 198.51.100.254/24 dev rc" "addr add 192.0.2.254/24 dev rh" \
     "addr add 203.0.113.254/24 dev rm" "addr add 198.18.0.254/24 dev rx" \
-    "link set rc up" "link set rh up" "link set rm up" "link set rx up"
+    "link set rc up" "link set rh up" "link set rm up" "link set rx up" \
+    "route add 198.18.4.0/22 via 192.0.2.1"
   for i in 1 2 3 4 5 6 7; do host_addrs+=("addr add 192.0.2.$i/24 dev h0"); done
   ip_batch "$NS_H" "link set lo up" "${host_addrs[@]}" "link set h0 up" \
-    "route add default via 192.0.2.254"
+    "route add default via 192.0.2.254" "route add local 198.18.4.0/22 dev lo"
   ip_batch "$NS_M" "link set lo up" "addr add 203.0.113.1/24 dev m0" \
     "link set m0 up" "route add default via 203.0.113.254"
   for rule in "${RESPONDER_RULES[@]}"; do resp_addrs+=("addr add ${rule%%=*}/24 dev x0"); done

@@ -58,10 +58,11 @@ struct MonitorFixture {
             };
         main = std::make_unique<TMainForm>(services);
         MainForm = main.get();
-        logForm = std::make_unique<TLogForm>(main.get(), &sound, &fileDialogs);
+        logForm = std::make_unique<TLogForm>(main.get(), main->Engine, &sound, &fileDialogs);
         LogForm = logForm.get();
         warn = std::make_unique<TfrmWarn>();
         frmWarn = warn.get();
+        ConnectForms(main.get(), logForm.get(), warn.get());
     }
 
     ~MonitorFixture() {

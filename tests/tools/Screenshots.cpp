@@ -37,11 +37,10 @@ int main(int argc, char* argv[]) {
             f.echo->answers.push_back(FakeEcho::answered(host, 40 + (i * 37) % 300, 56));
         if (i == 70)
             LogForm->chbRepeatWarn->setChecked(true);
-        m->TimerTimer();
+        m->Engine->TimerTimer();
     }
     m->show();
-    frmWarn->lbMessage->setText(QStringLiteral("07/12/2026 12:00: Connection 192.0.2.1 falls below 30%"));
-    frmWarn->ShowWarning();
+    frmWarn->ShowWarning(QStringLiteral("07/12/2026 12:00: Connection 192.0.2.1 falls below 30%"));
     QCoreApplication::processEvents();
 
     const QString mainPath = out + QStringLiteral("/main-window.png");

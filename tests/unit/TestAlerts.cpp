@@ -1,11 +1,11 @@
 #include "AppTitle.h"
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "engine/TTimer.h"
 #include "logform/TFileNameEdit.h"
 #include "logform/TSpinEdit.h"
 #include "text/Inet.h"
 #include "widgets/TGauge.h"
-#include "widgets/TTimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,8 +26,8 @@ class TestAlerts : public QObject {
     void echo(bool answered, std::uint32_t rtt = 10) {
         if (answered)
             f->echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), rtt, 56));
-        m->TimerTimer();
-        QCOMPARE(int(m->MonitorState), int(Resolved));
+        m->Engine->TimerTimer();
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved));
     }
     void echoes(int count, bool answered) {
         for (int i = 0; i < count; ++i)
@@ -47,7 +47,7 @@ private slots:
 
     void answersKeepTheIndexFull() {
         echoes(3, true);
-        QCOMPARE(m->ReliabilityIndex, 1000);
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
         QCOMPARE(m->ggReliab->Progress(), 100);
         QCOMPARE(m->ggReliab->Text(), QStringLiteral("100%"));
         QCOMPARE(m->windowTitle(), QStringLiteral("Connection 100%"));
@@ -58,7 +58,7 @@ private slots:
     void oneLossAfterAnswers() {
         echoes(5, true);
         echo(false);
-        QCOMPARE(m->ReliabilityIndex, 950);
+        QCOMPARE(m->Engine->ReliabilityIndex, 950);
         QCOMPARE(m->windowTitle(), QStringLiteral("Connection 95%"));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.1: Request timed out"));
         QVERIFY(m->StatusBar->currentMessage().isEmpty());
@@ -68,20 +68,20 @@ private slots:
     void fifteenthLossRaisesTheFallingAlertOnce() {
         LogForm->chbRepeatWarn->setChecked(true);
         echoes(14, false);
-        QCOMPARE(m->ReliabilityIndex, 300);
+        QCOMPARE(m->Engine->ReliabilityIndex, 300);
         QVERIFY(f->sound.played.isEmpty());
         QVERIFY(frmWarn->isHidden());
         echo(false);
         const QString expected = QStringLiteral("07/12/2026 12:00: Connection 192.0.2.1 falls below 30%");
         QCOMPARE(m->StatusBar->currentMessage(), expected);
         QCOMPARE(f->sound.played, QStringList{QStringLiteral("Carbrake.wav")});
-        QVERIFY(!m->ConnectionUp);
+        QVERIFY(!m->Engine->ConnectionUp);
         QVERIFY(frmWarn->isVisible());
         QCOMPARE(frmWarn->lbMessage->text(), expected);
-        QVERIFY(m->tmRepeatFail->Enabled());
-        QCOMPARE(m->tmRepeatFail->Interval(), 10000);
+        QVERIFY(m->Engine->tmRepeatFail->Enabled());
+        QCOMPARE(m->Engine->tmRepeatFail->Interval(), 10000);
         echoes(10, false);
-        QCOMPARE(m->ReliabilityIndex, 0);
+        QCOMPARE(m->Engine->ReliabilityIndex, 0);
         QCOMPARE(f->sound.played.size(), 1);
     }
 
@@ -89,10 +89,10 @@ private slots:
         echoes(20, false); // down to 0, alert fell
         f->sound.played.clear();
         echoes(70, true);
-        QCOMPARE(m->ReliabilityIndex, 700);
-        QVERIFY(!m->ConnectionUp);
+        QCOMPARE(m->Engine->ReliabilityIndex, 700);
+        QVERIFY(!m->Engine->ConnectionUp);
         echo(true);
-        QVERIFY(m->ConnectionUp);
+        QVERIFY(m->Engine->ConnectionUp);
         QCOMPARE(f->sound.played, QStringList{QStringLiteral("Chimes.wav")});
         QCOMPARE(m->StatusBar->currentMessage(),
                  QStringLiteral("07/12/2026 12:00: Connection 192.0.2.1 rises above 70%"));
@@ -104,7 +104,7 @@ private slots:
         m->StartButtonClick(); // index back to 1000, alert state kept
         f->sound.played.clear();
         echo(true);
-        QVERIFY(m->ConnectionUp);
+        QVERIFY(m->Engine->ConnectionUp);
         QCOMPARE(f->sound.played, QStringList{QStringLiteral("Chimes.wav")});
     }
 
@@ -114,7 +114,7 @@ private slots:
         echoes(15, false);
         QVERIFY(f->sound.played.isEmpty());
         QVERIFY(frmWarn->isHidden());
-        QVERIFY(!m->tmRepeatFail->Enabled());
+        QVERIFY(!m->Engine->tmRepeatFail->Enabled());
         QVERIFY(!m->StatusBar->currentMessage().isEmpty());
     }
 
@@ -122,7 +122,7 @@ private slots:
         echoes(15, false);
         QCOMPARE(f->sound.played.size(), 1);
         QVERIFY(frmWarn->isHidden());
-        QVERIFY(!m->tmRepeatFail->Enabled());
+        QVERIFY(!m->Engine->tmRepeatFail->Enabled());
     }
 
     void recoverySoundCanBeSwitchedOff() {
@@ -130,7 +130,7 @@ private slots:
         echoes(15, false);
         f->sound.played.clear();
         echoes(71, true);
-        QVERIFY(m->ConnectionUp);
+        QVERIFY(m->Engine->ConnectionUp);
         QVERIFY(f->sound.played.isEmpty());
     }
 
@@ -140,21 +140,21 @@ private slots:
         LogForm->seRepeatInterval->setValue(3);
         echoes(15, false);
         QCOMPARE(f->sound.played, QStringList{QStringLiteral("\"/tmp/my alarm.wav\"")});
-        QCOMPARE(m->tmRepeatFail->Interval(), 3000);
+        QCOMPARE(m->Engine->tmRepeatFail->Interval(), 3000);
     }
 
     void repeatTimerRepeatsUntilOk() {
         LogForm->chbRepeatWarn->setChecked(true);
         echoes(15, false);
-        m->tmRepeatFailTimer();
-        m->tmRepeatFailTimer();
+        m->Engine->tmRepeatFailTimer();
+        m->Engine->tmRepeatFailTimer();
         QCOMPARE(f->sound.played.size(), 3);
         // A recovery leaves the window and the timer alone.
         echoes(71, true);
         QVERIFY(frmWarn->isVisible());
-        QVERIFY(m->tmRepeatFail->Enabled());
+        QVERIFY(m->Engine->tmRepeatFail->Enabled());
         QTest::mouseClick(frmWarn->btnOK, Qt::LeftButton);
-        QVERIFY(!m->tmRepeatFail->Enabled());
+        QVERIFY(!m->Engine->tmRepeatFail->Enabled());
         QVERIFY(frmWarn->isHidden());
     }
 
@@ -169,13 +169,12 @@ private slots:
         QVERIFY(frmWarn->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(!(frmWarn->windowFlags() & Qt::WindowCloseButtonHint));
         QCOMPARE(frmWarn->windowTitle(), QStringLiteral("Linkvigil Warning"));
-        frmWarn->lbMessage->setText(QStringLiteral("x"));
-        frmWarn->ShowWarning();
+        frmWarn->ShowWarning(QStringLiteral("x"));
         const QPoint centre = frmWarn->frameGeometry().center();
         QVERIFY((centre - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength() < 8);
         frmWarn->move(10, 20);
         frmWarn->btnOKClick();
-        frmWarn->ShowWarning();
+        frmWarn->ShowWarning(QStringLiteral("x"));
         QCOMPARE(frmWarn->pos(), QPoint(10, 20));
         // Escape does not dismiss it.
         QTest::keyClick(frmWarn, Qt::Key_Escape);
@@ -196,12 +195,12 @@ private slots:
         echoes(15, false);
         QVERIFY(frmWarn->isVisible());
         QCOMPARE(frmWarn->lbMessage->text(), QStringLiteral("07/12/2026 12:02: Connection 192.0.2.1 falls below 30%"));
-        QVERIFY(m->tmRepeatFail->Enabled());
+        QVERIFY(m->Engine->tmRepeatFail->Enabled());
     }
 
     void chartFollowsTheReplies() {
         echo(true, 500); // timeout 1000: h = 48
-        QCOMPARE(m->ChartColumn, 1);
+        QCOMPARE(m->Engine->ChartColumn, 1);
         QCOMPARE(m->Chart.image().pixel(0, 96), ChartCanvas::Teal);
         QCOMPARE(m->Chart.image().pixel(0, 49), ChartCanvas::Navy);
         QCOMPARE(m->Chart.image().pixel(0, 50), ChartCanvas::Teal);
@@ -218,7 +217,7 @@ private slots:
         m->show();
         echoes(15, false);
         QVERIFY(frmWarn->isVisible());
-        QVERIFY(m->tmRepeatFail->Running());
+        QVERIFY(m->Engine->tmRepeatFail->Running());
 
         QTimer::singleShot(0, m, [this] { m->close(); });
         QTimer hang; // a program that goes on fails here
@@ -228,8 +227,8 @@ private slots:
         QCOMPARE(QCoreApplication::exec(), 0);
         hang.stop();
         QVERIFY(frmWarn->isHidden());
-        QVERIFY(!m->tmRepeatFail->Running());
-        QVERIFY(!m->Timer->Running());
+        QVERIFY(!m->Engine->tmRepeatFail->Running());
+        QVERIFY(!m->Engine->Timer->Running());
         const auto played = f->sound.played.size();
         QTest::qWait(1500);
         QCOMPARE(f->sound.played.size(), played);

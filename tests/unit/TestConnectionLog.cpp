@@ -1,8 +1,8 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
 #include "clock/DateTime.h"
+#include "engine/TTimer.h"
 #include "text/Inet.h"
-#include "widgets/TTimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,7 +38,7 @@ class TestConnectionLog : public QObject {
     }
 
     QStringList logLines() const {
-        QFile log(m->LogFilePath());
+        QFile log(m->Engine->LogFilePath());
         if (!log.open(QIODevice::ReadOnly))
             return {};
         const QByteArray text = log.readAll();
@@ -52,7 +52,7 @@ class TestConnectionLog : public QObject {
     void echo(bool answered) {
         if (answered)
             f->echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), 10, 56));
-        m->TimerTimer();
+        m->Engine->TimerTimer();
     }
 
 private slots:
@@ -60,25 +60,25 @@ private slots:
 
     void windowLaidOnTheGridAtStartUp() {
         startProgram(at(14, 3, 12));
-        QCOMPARE(m->PeriodEnd, datetime::encode(2026, 7, 12, 14, 10, 0));
-        QVERIFY(qAbs(m->PeriodStart - at(14, 0, 0)) < 1e-9);
+        QCOMPARE(m->Engine->PeriodEnd, datetime::encode(2026, 7, 12, 14, 10, 0));
+        QVERIFY(qAbs(m->Engine->PeriodStart - at(14, 0, 0)) < 1e-9);
         QVERIFY(logLines().isEmpty()); // logging read as on writes no line
-        QVERIFY(!QFile::exists(m->LogFileName));
+        QVERIFY(!QFile::exists(m->Engine->LogFileName));
     }
 
     void resolveWritesTheStartLineAndAlignsTheWindow() {
         startProgram(at(14, 3, 12));
         m->cbConnectToExit();
         QCOMPARE(logLines(), QStringList{"07/12/2026 14:03: Start monitor for IP-Address \"192.0.2.1\""});
-        QCOMPARE(m->PeriodStart, at(14, 3, 12));
-        QVERIFY(qAbs(m->PeriodEnd - at(14, 10, 0)) < 1e-9);
+        QCOMPARE(m->Engine->PeriodStart, at(14, 3, 12));
+        QVERIFY(qAbs(m->Engine->PeriodEnd - at(14, 10, 0)) < 1e-9);
     }
 
     void startLaysItsOwnWindow() {
         startProgram(at(14, 3, 12));
         m->StartButtonClick();
-        QCOMPARE(m->PeriodStart, at(14, 3, 12));
-        QVERIFY(qAbs(m->PeriodEnd - at(14, 13, 12)) < 1e-9);
+        QCOMPARE(m->Engine->PeriodStart, at(14, 3, 12));
+        QVERIFY(qAbs(m->Engine->PeriodEnd - at(14, 13, 12)) < 1e-9);
     }
 
     void averagesOnTheGridAndTheClosingReplyCountsForTheNext() {
@@ -97,7 +97,7 @@ private slots:
                                         "07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" =  97.5 %",
                                         "07/12/2026 14:10:00-14:20:00: Reliability for \"192.0.2.1\" =  90.0 %",
                                     }));
-        QVERIFY(qAbs(m->PeriodEnd - at(14, 30, 0)) < 1e-9);
+        QVERIFY(qAbs(m->Engine->PeriodEnd - at(14, 30, 0)) < 1e-9);
     }
 
     void lateCloseSpansSeveralWindows() {
@@ -110,8 +110,8 @@ private slots:
         echo(true);
         QCOMPARE(logLines().last(),
                  QStringLiteral("07/12/2026 14:03:12-14:10:00: Reliability for \"192.0.2.1\" = 100.0 %"));
-        QVERIFY(qAbs(m->PeriodStart - at(14, 10, 0)) < 1e-9);
-        QVERIFY(qAbs(m->PeriodEnd - at(14, 50, 0)) < 1e-9);
+        QVERIFY(qAbs(m->Engine->PeriodStart - at(14, 10, 0)) < 1e-9);
+        QVERIFY(qAbs(m->Engine->PeriodEnd - at(14, 50, 0)) < 1e-9);
         f->clock.now = at(14, 50, 0) + 0.001 * OneSecond;
         echo(true);
         QCOMPARE(logLines().last(),
@@ -122,9 +122,9 @@ private slots:
         startProgram(at(14, 3, 12));
         m->cbConnectToExit();
         m->StartButtonClick();
-        m->PeriodEnd = at(14, 5, 0);
+        m->Engine->PeriodEnd = at(14, 5, 0);
         f->clock.now = at(14, 6, 0);
-        m->LogPeriodAverage();
+        m->Engine->LogPeriodAverage();
         QCOMPARE(logLines().last(),
                  QStringLiteral("07/12/2026 14:03:12-14:05:00: Reliability for 192.0.2.1 = 100.0 %"));
     }
@@ -143,24 +143,24 @@ private slots:
     void switchingOffWritesTheAverageFirstAndTheOffLineLast() {
         startProgram(at(14, 3, 12));
         f->clock.now = at(14, 5, 0);
-        m->SetLogging(false);
+        m->Engine->SetLogging(false);
         QCOMPARE(logLines(), QStringList({
                                  "07/12/2026 14:00:00-14:05:00: Reliability for  =   0.0 %",
                                  "07/12/2026 14:05: Logging switched off for IP \"\"",
                              }));
-        QVERIFY(!m->LoggingEnabled);
-        m->WriteLog(QStringLiteral("dropped"));
+        QVERIFY(!m->Engine->LoggingEnabled);
+        m->Engine->WriteLog(QStringLiteral("dropped"));
         QCOMPARE(logLines().size(), 2);
-        m->SetLogging(false); // unchanged: nothing
+        m->Engine->SetLogging(false); // unchanged: nothing
         QCOMPARE(logLines().size(), 2);
     }
 
     void switchingOnWritesTheOnLineAndAligns() {
         startProgram(at(9, 59, 59), "UseLogging=0\r\nPeriod=0.0416666666666667\r\n");
-        m->SetLogging(true);
+        m->Engine->SetLogging(true);
         QCOMPARE(logLines(), QStringList{"07/12/2026 09:59: Logging switched on for IP \"\""});
-        QVERIFY(qAbs(m->PeriodEnd - at(10, 0, 0)) < 1e-9);
-        QVERIFY(qAbs(m->PeriodStart - at(9, 0, 0)) < 1e-9);
+        QVERIFY(qAbs(m->Engine->PeriodEnd - at(10, 0, 0)) < 1e-9);
+        QVERIFY(qAbs(m->Engine->PeriodStart - at(9, 0, 0)) < 1e-9);
     }
 
     void loggingOffStillClosesWindows() {
@@ -170,8 +170,8 @@ private slots:
         echo(true);
         f->clock.now = at(14, 14, 0);
         echo(true);
-        QCOMPARE(m->ReliabilitySamples, 1); // reset at the close, then this reply
-        QVERIFY(!QFile::exists(m->LogFileName));
+        QCOMPARE(m->Engine->ReliabilitySamples, 1); // reset at the close, then this reply
+        QVERIFY(!QFile::exists(m->Engine->LogFileName));
     }
 
     void averagesOffNeverResetTheSums() {
@@ -182,7 +182,7 @@ private slots:
         echo(true);
         f->clock.now = at(14, 30, 0);
         echo(true);
-        QCOMPARE(m->ReliabilitySamples, 2);
+        QCOMPARE(m->Engine->ReliabilitySamples, 2);
         QCOMPARE(logLines().size(), 1); // the start line only
     }
 
@@ -197,7 +197,7 @@ private slots:
         LogForm->chLogChanges->setChecked(false);
         for (int i = 0; i < 71; ++i)
             echo(true);
-        QVERIFY(m->ConnectionUp);
+        QVERIFY(m->Engine->ConnectionUp);
         QVERIFY(!logLines().last().contains(QStringLiteral("rises")));
     }
 
@@ -207,7 +207,7 @@ private slots:
         regional.timeSeparator = u'.';
         regional.decimalSeparator = u',';
         startProgram(at(14, 3, 12), "UseLogging=1\r\nPeriod=0,00694444444444444\r\n", regional);
-        QVERIFY(qAbs(m->PeriodLength - 10.0 / 1440) < 1e-12);
+        QVERIFY(qAbs(m->Engine->PeriodLength - 10.0 / 1440) < 1e-12);
         m->cbConnectToExit();
         m->StartButtonClick();
         echo(false);
@@ -223,29 +223,29 @@ private slots:
         RegionalSettings dotted;
         dotted.dateSeparator = u'.';
         startProgram(at(14, 3, 12), "UseLogging=1\r\n", dotted);
-        QCOMPARE(m->ShortStamp(at(14, 3, 12)), QStringLiteral("07.12.2026 14:03"));
+        QCOMPARE(m->Engine->ShortStamp(at(14, 3, 12)), QStringLiteral("07.12.2026 14:03"));
         QEvent change(QEvent::LocaleChange);
         QCoreApplication::sendEvent(m, &change);
         const RegionalSettings system = RegionalSettings::fromLocale(QLocale::system());
         const QString expected = QStringLiteral("07") + system.dateSeparator + QStringLiteral("12") +
                                  system.dateSeparator + QStringLiteral("2026 14") + system.timeSeparator +
                                  QStringLiteral("03");
-        QCOMPARE(m->ShortStamp(at(14, 3, 12)), expected);
+        QCOMPARE(m->Engine->ShortStamp(at(14, 3, 12)), expected);
     }
 
     void logIsKeptUnderItsLimit() {
         startProgram(at(14, 3, 12), "UseLogging=1\r\nLogfileLimitKb=1\r\n");
-        QCOMPARE(m->LogLimitBytes, 1024);
+        QCOMPARE(m->Engine->LogLimitBytes, 1024);
         for (int i = 0; i < 40; ++i)
-            m->WriteLog(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) + QString(38, u'x'));
+            m->Engine->WriteLog(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) + QString(38, u'x'));
         const QStringList lines = logLines();
-        QVERIFY(QFile(m->LogFileName).size() <= 1024);
+        QVERIFY(QFile(m->Engine->LogFileName).size() <= 1024);
         QCOMPARE(lines.last().left(8), QStringLiteral("line 039"));
         // Without the limit box the log grows.
         LogForm->chLimitKb->setChecked(false);
         for (int i = 0; i < 40; ++i)
-            m->WriteLog(QString(48, u'y'));
-        QVERIFY(QFile(m->LogFileName).size() > 2000);
+            m->Engine->WriteLog(QString(48, u'y'));
+        QVERIFY(QFile(m->Engine->LogFileName).size() > 2000);
         QVERIFY(f->boxes.errors.isEmpty());
     }
 
@@ -253,12 +253,12 @@ private slots:
     void logAtExactlyItsLimitIsLeftAlone() {
         startProgram(at(14, 3, 12), "UseLogging=1\r\nLogfileLimitKb=1\r\n");
         for (int i = 0; i < 10; ++i)
-            m->WriteLog(QString(18, QChar(u'0' + i))); // 10 lines of 20 bytes with CR LF
-        m->WriteLog(QString(822, u'a'));
-        QCOMPARE(QFile(m->LogFilePath()).size(), 1024);
+            m->Engine->WriteLog(QString(18, QChar(u'0' + i))); // 10 lines of 20 bytes with CR LF
+        m->Engine->WriteLog(QString(822, u'a'));
+        QCOMPARE(QFile(m->Engine->LogFilePath()).size(), 1024);
         QCOMPARE(logLines().size(), 11);
-        m->WriteLog(QString()); // 1026 bytes: whole lines go until at most 921.6 are left
-        QCOMPARE(QFile(m->LogFilePath()).size(), 906);
+        m->Engine->WriteLog(QString()); // 1026 bytes: whole lines go until at most 921.6 are left
+        QCOMPARE(QFile(m->Engine->LogFilePath()).size(), 906);
         QCOMPARE(logLines().first(), QString(18, u'6'));
     }
 
@@ -272,7 +272,7 @@ private slots:
         QVERIFY(QDir(f->folder.path()).mkdir(QStringLiteral("logs")));
         m->cbConnectToExit();
         QVERIFY(QDir::setCurrent(previous));
-        QCOMPARE(m->LogFileName, QStringLiteral("logs/net.log"));
+        QCOMPARE(m->Engine->LogFileName, QStringLiteral("logs/net.log"));
         QVERIFY(QFile::exists(f->folder.filePath(QStringLiteral("logs/net.log"))));
         QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("logs/net.log"))));
         QTest::mouseClick(m->btnViewLog, Qt::LeftButton);
@@ -285,14 +285,14 @@ private slots:
         startProgram(at(14, 3, 12));
         const QString fifo = f->folder.filePath(QStringLiteral("fifo.log"));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        m->LogFileName = fifo;
+        m->Engine->LogFileName = fifo;
         for (int i = 0; i < 5; ++i)
-            m->WriteLog(QStringLiteral("lost"));
+            m->Engine->WriteLog(QStringLiteral("lost"));
         const QString message = "Cannot write the log file " + fifo + ": it is not a regular file";
         QTRY_COMPARE(f->boxes.errors, QStringList{message + '.'});
         QCOMPARE(m->StatusBar->currentMessage(), message);
-        m->LogFileName = QStringLiteral("Connect.log");
-        m->WriteLog(QStringLiteral("kept"));
+        m->Engine->LogFileName = QStringLiteral("Connect.log");
+        m->Engine->WriteLog(QStringLiteral("kept"));
         QCOMPARE(m->StatusBar->currentMessage(),
                  "The log file " + f->folder.filePath(QStringLiteral("Connect.log")) + " is written again");
         QCOMPARE(logLines(), QStringList{"kept"});
@@ -301,11 +301,11 @@ private slots:
 
     void logInAMissingFolderIsLostQuietly() {
         startProgram(at(14, 3, 12));
-        m->LogFileName = f->folder.filePath(QStringLiteral("gone/Connect.log"));
+        m->Engine->LogFileName = f->folder.filePath(QStringLiteral("gone/Connect.log"));
         m->cbConnectToExit();
         m->StartButtonClick();
         echo(true);
-        QCOMPARE(int(m->MonitorState), int(Resolved));
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved));
         QVERIFY(f->boxes.errors.isEmpty());
     }
 };

@@ -226,7 +226,7 @@ private slots:
         QTest::keyClicks(m->cbConnectTo->lineEdit(), typed);
         QTest::keyClick(m->cbConnectTo->lineEdit(), Qt::Key(key));
         if (key == Qt::Key_Return)
-            m->TimerTimer(); // Enter pressed Start; the first tick looks the host up
+            m->Engine->TimerTimer(); // Enter pressed Start; the first tick looks the host up
         QCOMPARE(m->cbConnectTo->currentText(), typed);
         if (!f->lookup->started.empty()) {
             QCOMPARE(f->lookup->last().name, typed.toUtf8());
@@ -263,12 +263,12 @@ private slots:
         m->cbConnectTo->setEditText(QStringLiteral("192.168.100.200"));
         m->cbConnectToExit();
         m->StartButtonClick();
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(m->IPlabel->text(), QStringLiteral("192.168.100.200: Destination host unreachable"));
         // Every status text after the longest address.
         for (std::uint32_t status : {11002u, 11004u, 11005u, 11014u, 11018u, 11050u, 11255u, 4294967295u}) {
             f->echo->answers.push_back(EchoResult{0, status, {}});
-            m->TimerTimer();
+            m->Engine->TimerTimer();
             QVERIFY2(fits(m->IPlabel), qPrintable(m->IPlabel->text()));
             QVERIFY2(m->IPlabel->geometry().right() < m->width(), qPrintable(m->IPlabel->text()));
         }
@@ -277,7 +277,7 @@ private slots:
     void dialogCreatedSecondReadsTheMainWindowsLogFile() {
         create("[Logging]\r\nLogFile=/var/tmp/lv.log\r\n");
         QCOMPARE(LogForm->edLogFile->text(), QStringLiteral("/var/tmp/lv.log"));
-        QCOMPARE(m->LogFileName, QStringLiteral("/var/tmp/lv.log"));
+        QCOMPARE(m->Engine->LogFileName, QStringLiteral("/var/tmp/lv.log"));
         QVERIFY(frmWarn->isHidden());
         QVERIFY(LogForm->isHidden());
     }

@@ -1,8 +1,8 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "engine/TTimer.h"
 #include "text/Inet.h"
 #include "widgets/TGauge.h"
-#include "widgets/TTimer.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -30,7 +30,7 @@ private slots:
 
     void startsIdleWithItsDefaults() {
         QCOMPARE(m->windowTitle(), QStringLiteral("Linkvigil"));
-        QCOMPARE(int(m->MonitorState), int(Idle));
+        QCOMPARE(int(m->Engine->MonitorState), int(Idle));
         QVERIFY(m->StartButton->isEnabled());
         QVERIFY(!m->StopButton->isEnabled());
         QCOMPARE(m->edInterval->text(), QStringLiteral("1000"));
@@ -39,41 +39,41 @@ private slots:
         QCOMPARE(m->lbLegendMid->text(), QStringLiteral("500 ms"));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("Type in a valid IP-address or web-adress"));
         QVERIFY(m->StatusBar->currentMessage().isEmpty());
-        QVERIFY(!m->Timer->Enabled());
+        QVERIFY(!m->Engine->Timer->Enabled());
     }
 
     void dottedAddressResolvesAtOnceAndFirstTickAfterStartEchoes() {
         type(m->cbConnectTo, QStringLiteral("192.0.2.1"));
         m->cbConnectToExit();
-        QCOMPARE(int(m->MonitorState), int(Resolved));
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.1"));
-        QCOMPARE(m->Ping->Address(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(m->Engine->Ping->Address(), QStringLiteral("192.0.2.1"));
 
         m->StartButtonClick();
-        QVERIFY(m->Timer->Enabled());
+        QVERIFY(m->Engine->Timer->Enabled());
         QVERIFY(!m->StartButton->isEnabled());
         QVERIFY(m->StopButton->isEnabled());
-        QCOMPARE(m->ReliabilityIndex, 1000);
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
         f->echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), 12, 56));
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(f->echo->sent.size(), size_t(1));
-        QCOMPARE(int(m->MonitorState), int(Resolved)); // the reply handed the cycle back
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved)); // the reply handed the cycle back
         QCOMPARE(m->IPlabel->text(), QStringLiteral("192.0.2.1"));
     }
 
     void firstTickResolvesAName() {
         type(m->cbConnectTo, QStringLiteral("echo-host.test"));
         m->StartButtonClick();
-        m->TimerTimer(); // Idle: resolve
-        QCOMPARE(int(m->MonitorState), int(Resolving));
+        m->Engine->TimerTimer(); // Idle: resolve
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolving));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("Resolving host-address.."));
-        m->TimerTimer(); // Resolving: nothing
+        m->Engine->TimerTimer(); // Resolving: nothing
         QVERIFY(f->echo->sent.empty());
         f->lookup->complete(f->lookup->last().id, 0, inet::parse(QStringLiteral("192.0.2.9")));
-        QTRY_COMPARE(int(m->MonitorState), int(Resolved));
+        QTRY_COMPARE(int(m->Engine->MonitorState), int(Resolved));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.9"));
         QCOMPARE(m->cbConnectTo->itemText(0), QStringLiteral("echo-host.test"));
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(f->echo->at().request.target, inet::parse(QStringLiteral("192.0.2.9")));
     }
 
@@ -89,28 +89,28 @@ private slots:
         QFETCH(bool, retried);
         type(m->cbConnectTo, QStringLiteral("nosuch.test"));
         m->StartButtonClick();
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         f->lookup->complete(f->lookup->last().id, 11001);
-        QTRY_COMPARE(int(m->MonitorState), int(LookupFailed));
+        QTRY_COMPARE(int(m->Engine->MonitorState), int(LookupFailed));
         QCOMPARE(m->IPlabel->text(), QStringLiteral("Cannot find host-address."));
 
         f->boxes.setNextAnswer(IMessageBoxes::Button(answer));
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(f->boxes.shown.size(), 1);
         QVERIFY(f->boxes.shown[0].kind == IMessageBoxes::Kind::Error);
         QCOMPARE(f->boxes.shown[0].text, QStringLiteral("The address could not be found.\r\nTry again?"));
         QCOMPARE(f->boxes.shown[0].buttons, int(IMessageBoxes::Yes | IMessageBoxes::No | IMessageBoxes::Cancel));
         if (retried) {
-            QCOMPARE(int(m->MonitorState), int(Resolving));
+            QCOMPARE(int(m->Engine->MonitorState), int(Resolving));
             QCOMPARE(f->lookup->started.size(), size_t(2));
-            QVERIFY(m->Timer->Enabled());
+            QVERIFY(m->Engine->Timer->Enabled());
         } else {
-            QCOMPARE(int(m->MonitorState), int(LookupFailed));
-            QVERIFY(!m->Timer->Enabled());
+            QCOMPARE(int(m->Engine->MonitorState), int(LookupFailed));
+            QVERIFY(!m->Engine->Timer->Enabled());
             QVERIFY(m->StartButton->isEnabled());
             // The next Start asks again on its first tick.
             m->StartButtonClick();
-            m->TimerTimer();
+            m->Engine->TimerTimer();
             QCOMPARE(f->boxes.shown.size(), 2);
         }
     }
@@ -119,11 +119,11 @@ private slots:
         type(m->cbConnectTo, QStringLiteral("192.0.2.1"));
         m->cbConnectToExit();
         m->StartButtonClick();
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         m->StopButtonClick();
-        QCOMPARE(int(m->MonitorState), int(Resolved)); // Stop leaves the state
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved)); // Stop leaves the state
         m->StartButtonClick();
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(f->echo->sent.size(), size_t(2));
         QVERIFY(f->lookup->started.empty());
     }
@@ -134,29 +134,29 @@ private slots:
         m->StartButtonClick();
         int nested = 0;
         f->echo->duringEcho = [&] {
-            m->TimerTimer(); // as from the event loop while the echo waits
+            m->Engine->TimerTimer(); // as from the event loop while the echo waits
             ++nested;
         };
-        m->TimerTimer();
+        m->Engine->TimerTimer();
         QCOMPARE(nested, 1);
         QCOMPARE(f->echo->sent.size(), size_t(1));
-        QVERIFY(!m->TickBusy);
+        QVERIFY(!m->Engine->TickBusy);
     }
 
     void unusableAddressKeepsWaitingAndWidensTheWait() {
         type(m->cbConnectTo, QStringLiteral("192.0.2.1"));
         m->cbConnectToExit();
-        m->Ping->SetAddress(QStringLiteral("255.255.255.255")); // an address that cannot be echoed
+        m->Engine->Ping->SetAddress(QStringLiteral("255.255.255.255")); // an address that cannot be echoed
         m->StartButtonClick();
-        m->TimerTimer();
-        QCOMPARE(int(m->MonitorState), int(Waiting));
-        m->TimerTimer();
-        m->TimerTimer();
-        QCOMPARE(m->WaitTicks, 2);
+        m->Engine->TimerTimer();
+        QCOMPARE(int(m->Engine->MonitorState), int(Waiting));
+        m->Engine->TimerTimer();
+        m->Engine->TimerTimer();
+        QCOMPARE(m->Engine->WaitTicks, 2);
         QCOMPARE(m->Chart.image().pixel(2, 50), ChartCanvas::Red);
         // Leaving the address box ends it.
         m->cbConnectToExit();
-        QCOMPARE(int(m->MonitorState), int(Resolved));
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved));
     }
 
     void recentHostsKeepTenNewestFirst() {
@@ -212,9 +212,9 @@ private slots:
             m->edTimeoutExit();
         QCOMPARE(edit->text(), shown);
         if (edit == m->edInterval) {
-            QCOMPARE(m->Timer->Interval(), shown.toInt());
+            QCOMPARE(m->Engine->Timer->Interval(), shown.toInt());
         } else {
-            QCOMPARE(m->Ping->Timeout(), shown.toInt());
+            QCOMPARE(m->Engine->Ping->Timeout(), shown.toInt());
             QCOMPARE(m->lbLegendTop->text(), shown + QStringLiteral(" ms"));
             QCOMPARE(m->lbLegendMid->text(), QString::number(shown.toInt() / 2) + QStringLiteral(" ms"));
         }
@@ -229,7 +229,7 @@ private slots:
             QCOMPARE(e.Message(), QStringLiteral("'12x' is not a valid integer value"));
         }
         QCOMPARE(m->edTimeout->text(), QStringLiteral("12x"));
-        QCOMPARE(m->Ping->Timeout(), 1000);
+        QCOMPARE(m->Engine->Ping->Timeout(), 1000);
     }
 
     // Through the real focus: leaving the field by clicking Start runs the
@@ -242,15 +242,15 @@ private slots:
         m->edInterval->setText(QStringLiteral("50"));
         QTest::mouseClick(m->StartButton, Qt::LeftButton);
         QCOMPARE(m->edInterval->text(), QStringLiteral("200"));
-        QCOMPARE(m->Timer->Interval(), 200);
-        QVERIFY(m->Timer->Enabled());
+        QCOMPARE(m->Engine->Timer->Interval(), 200);
+        QVERIFY(m->Engine->Timer->Enabled());
 
         m->edTimeout->setFocus();
         m->edTimeout->setText(QStringLiteral("abc"));
         m->cbConnectTo->setFocus();
         QTRY_COMPARE(f->boxes.errors, QStringList{QStringLiteral("'abc' is not a valid integer value.")});
         // Leaving the address box resolved it.
-        QCOMPARE(int(m->MonitorState), int(Resolved));
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolved));
     }
 
     void enterStartsAndEscapeStops() {
@@ -259,37 +259,37 @@ private slots:
         m->edInterval->setFocus();
         QTest::keyClick(m->edInterval, Qt::Key_Return);
         QVERIFY(!m->StartButton->isEnabled());
-        QVERIFY(m->Timer->Enabled());
+        QVERIFY(m->Engine->Timer->Enabled());
         QVERIFY(!m->ShowHint);
         QTest::keyClick(m->edInterval, Qt::Key_Escape);
         QVERIFY(m->StartButton->isEnabled());
-        QVERIFY(!m->Timer->Enabled());
+        QVERIFY(!m->Engine->Timer->Enabled());
         QTest::keyClick(m->edInterval, Qt::Key_Escape); // Stop disabled: nothing
         QVERIFY(m->StartButton->isEnabled());
     }
 
     void zeroIntervalLeavesTheTimerSilent() {
-        m->Timer->SetInterval(0);
+        m->Engine->Timer->SetInterval(0);
         m->StartButtonClick();
-        QVERIFY(m->Timer->Enabled());
-        QVERIFY(!m->Timer->Running());
+        QVERIFY(m->Engine->Timer->Enabled());
+        QVERIFY(!m->Engine->Timer->Running());
         m->edInterval->setText(QStringLiteral("0"));
         m->edIntervalExit();
-        QCOMPARE(m->Timer->Interval(), 200);
-        QVERIFY(m->Timer->Running());
+        QCOMPARE(m->Engine->Timer->Interval(), 200);
+        QVERIFY(m->Engine->Timer->Running());
     }
 
     void startResetsIndexAndGaugeButNotTheAlertState() {
-        m->ConnectionUp = false;
+        m->Engine->ConnectionUp = false;
         m->ggReliab->SetProgress(40);
         m->StatusBar->showMessage(QStringLiteral("old"));
         m->StartButtonClick();
-        QCOMPARE(m->ReliabilityIndex, 1000);
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
         QCOMPARE(m->ggReliab->Progress(), 0);
-        QVERIFY(!m->ConnectionUp);
+        QVERIFY(!m->Engine->ConnectionUp);
         QVERIFY(m->StatusBar->currentMessage().isEmpty());
-        QCOMPARE(m->PeriodStart, f->clock.now);
-        QCOMPARE(m->PeriodEnd, f->clock.now + m->PeriodLength);
+        QCOMPARE(m->Engine->PeriodStart, f->clock.now);
+        QCOMPARE(m->Engine->PeriodEnd, f->clock.now + m->Engine->PeriodLength);
     }
 
     void lookupThatCannotStartShowsTheErrorAndStaysResolving() {
@@ -301,7 +301,7 @@ private slots:
         } catch (const Exception& e) {
             QCOMPARE(e.Message(), QStringLiteral("host.test: can't start DNS lookup, error #10055"));
         }
-        QCOMPARE(int(m->MonitorState), int(Resolving));
+        QCOMPARE(int(m->Engine->MonitorState), int(Resolving));
     }
 };
 

@@ -66,7 +66,7 @@ private slots:
         const QString log = f->folder.path() + "/my net.log";
         d->edLogFile->setText('"' + log + '"');
         okWithoutSaving();
-        QCOMPARE(m->LogFileName, log);
+        QCOMPARE(m->Engine->LogFileName, log);
     }
 
     void switchingLoggingOnWritesItsLineToTheChosenFile() {
@@ -74,7 +74,7 @@ private slots:
         d->edLogFile->setText(log);
         d->chUseLogging->setChecked(true);
         okWithoutSaving();
-        QVERIFY(m->LoggingEnabled);
+        QVERIFY(m->Engine->LoggingEnabled);
         QCOMPARE(bytesOf(log), QByteArray("07/12/2026 12:00: Logging switched on for IP \"\"\r\n"));
         QVERIFY(!QFile::exists(f->folder.path() + "/Connect.log"));
 
@@ -86,8 +86,8 @@ private slots:
 
     void okWithLoggingLeftOffWritesNothing() {
         okWithoutSaving();
-        QVERIFY(!m->LoggingEnabled);
-        QVERIFY(!QFile::exists(m->LogFileName));
+        QVERIFY(!m->Engine->LoggingEnabled);
+        QVERIFY(!QFile::exists(m->Engine->LogFileName));
     }
 
     void period_data() {
@@ -117,7 +117,8 @@ private slots:
         if (complaint)
             f->boxes.setNextAnswer(IMessageBoxes::OK);
         okWithoutSaving();
-        QVERIFY2(near(m->PeriodLength, length, 1e-15), qPrintable(QString::number(m->PeriodLength, 'g', 17)));
+        QVERIFY2(near(m->Engine->PeriodLength, length, 1e-15),
+                 qPrintable(QString::number(m->Engine->PeriodLength, 'g', 17)));
         QCOMPARE(d->edPeriod->text(), shown);
         QCOMPARE(asked(IMessageBoxes::Kind::Plain), complaint);
         if (complaint) {
@@ -150,8 +151,9 @@ private slots:
         f->clock.now = now;
         setPeriod(amount, unit);
         okWithoutSaving();
-        QVERIFY2(near(m->PeriodEnd, end), qPrintable(QString::number((m->PeriodEnd - end) * 86400, 'g', 6)));
-        QVERIFY(near(m->PeriodStart, m->PeriodEnd - m->PeriodLength, 1e-12));
+        QVERIFY2(near(m->Engine->PeriodEnd, end),
+                 qPrintable(QString::number((m->Engine->PeriodEnd - end) * 86400, 'g', 6)));
+        QVERIFY(near(m->Engine->PeriodStart, m->Engine->PeriodEnd - m->Engine->PeriodLength, 1e-12));
     }
 
     void badPeriodStopsBeforeTheLimit_data() {
@@ -171,12 +173,12 @@ private slots:
         d->btOKClick();
         QCOMPARE(f->boxes.errors, QStringList{"'" + amount + "' is not a valid integer value."});
         // The log file and the switch came first.
-        QCOMPARE(m->LogFileName, log);
-        QVERIFY(m->LoggingEnabled);
+        QCOMPARE(m->Engine->LogFileName, log);
+        QVERIFY(m->Engine->LoggingEnabled);
         QVERIFY(bytesOf(log).startsWith("07/12/2026 12:00: Logging switched on"));
-        QCOMPARE(m->PeriodLength, 1.0 / 24);
+        QCOMPARE(m->Engine->PeriodLength, 1.0 / 24);
         QCOMPARE(d->edPeriod->text(), amount);
-        QCOMPARE(m->LogLimitBytes, 30720);
+        QCOMPARE(m->Engine->LogLimitBytes, 30720);
         QVERIFY(!asked(IMessageBoxes::Kind::Confirmation));
         QVERIFY(!QFile::exists(iniPath()));
     }
@@ -195,7 +197,7 @@ private slots:
         QFETCH(int, bytes);
         d->edLimitKb->setText(kilobytes);
         okWithoutSaving();
-        QCOMPARE(m->LogLimitBytes, bytes);
+        QCOMPARE(m->Engine->LogLimitBytes, bytes);
         QVERIFY(f->boxes.errors.isEmpty());
     }
 
@@ -205,10 +207,10 @@ private slots:
         d->edLimitKb->setText("x");
         d->btOKClick();
         QCOMPARE(f->boxes.errors, QStringList{"'x' is not a valid integer value."});
-        QVERIFY(near(m->PeriodLength, 10 / 1440.0, 1e-15));
-        QVERIFY(near(m->PeriodStart, at(10, 0)));
-        QVERIFY(near(m->PeriodEnd, at(10, 10)));
-        QCOMPARE(m->LogLimitBytes, 30720);
+        QVERIFY(near(m->Engine->PeriodLength, 10 / 1440.0, 1e-15));
+        QVERIFY(near(m->Engine->PeriodStart, at(10, 0)));
+        QVERIFY(near(m->Engine->PeriodEnd, at(10, 10)));
+        QCOMPARE(m->Engine->LogLimitBytes, 30720);
         QVERIFY(!asked(IMessageBoxes::Kind::Confirmation));
         QVERIFY(!QFile::exists(iniPath()));
     }
@@ -232,8 +234,8 @@ private slots:
         setPeriod("2", hours);
         d->edLimitKb->setText("50");
         okWithoutSaving();
-        QCOMPARE(m->PeriodLength, 2 / 24.0);
-        QCOMPARE(m->LogLimitBytes, 51200);
+        QCOMPARE(m->Engine->PeriodLength, 2 / 24.0);
+        QCOMPARE(m->Engine->LogLimitBytes, 51200);
         QVERIFY(!QFile::exists(iniPath()));
     }
 
@@ -250,12 +252,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(d));
         QVERIFY(!d->chUseLogging->isChecked());
         QVERIFY(d->gbDetails->isHidden());
-        QVERIFY(!m->LoggingEnabled);
-        QVERIFY(!QFile::exists(m->LogFileName));
+        QVERIFY(!m->Engine->LoggingEnabled);
+        QVERIFY(!QFile::exists(m->Engine->LogFileName));
     }
 
     void activationShowsLoggingThatIsOn() {
-        m->SetLogging(true);
+        m->Engine->SetLogging(true);
         d->show();
         d->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(d));
@@ -276,7 +278,7 @@ private slots:
         QVERIFY(d->chUseLogging->isChecked());
         QVERIFY(!d->gbDetails->isHidden());
         okWithoutSaving();
-        QVERIFY(m->LoggingEnabled);
+        QVERIFY(m->Engine->LoggingEnabled);
     }
 
     // Every message of the OK steps appears over the dialog, which closes
@@ -304,13 +306,13 @@ private slots:
     // "Switched off" and the last average go where "switched on" went; the
     // new name is used from then on.
     void switchingOffWritesToTheFileInForce() {
-        const QString old = m->LogFilePath();
-        m->SetLogging(true);
+        const QString old = m->Engine->LogFilePath();
+        m->Engine->SetLogging(true);
         const QString chosen = f->folder.path() + "/new.log";
         d->edLogFile->setText(chosen);
         d->chUseLogging->setChecked(false);
         okWithoutSaving();
-        QCOMPARE(m->LogFileName, chosen);
+        QCOMPARE(m->Engine->LogFileName, chosen);
         QVERIFY(!QFile::exists(chosen));
         const QByteArray lines = bytesOf(old);
         QVERIFY(lines.startsWith("07/12/2026 12:00: Logging switched on"));

@@ -1,9 +1,9 @@
 #include "Exception.h"
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "engine/TTimer.h"
 #include "logform/TFileNameEdit.h"
 #include "logform/TSpinEdit.h"
-#include "widgets/TTimer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,14 +108,14 @@ private slots:
         start();
         QCOMPARE(addresses(), QStringList{"www.kernel.org"});
         QCOMPARE(m->cbConnectTo->currentText(), QStringLiteral("www.kernel.org"));
-        QCOMPARE(m->Timer->Interval(), 1000);
+        QCOMPARE(m->Engine->Timer->Interval(), 1000);
         QCOMPARE(m->edInterval->text(), QStringLiteral("1000"));
-        QCOMPARE(m->Ping->Timeout(), 1000);
+        QCOMPARE(m->Engine->Ping->Timeout(), 1000);
         QCOMPARE(m->edTimeout->text(), QStringLiteral("1000"));
-        QVERIFY(!m->LoggingEnabled);
-        QCOMPARE(m->LogFileName, f->folder.path() + "/Connect.log");
-        QVERIFY(near(m->PeriodLength, 1.0 / 1440));
-        QCOMPARE(m->LogLimitBytes, 30720);
+        QVERIFY(!m->Engine->LoggingEnabled);
+        QCOMPARE(m->Engine->LogFileName, f->folder.path() + "/Connect.log");
+        QVERIFY(near(m->Engine->PeriodLength, 1.0 / 1440));
+        QCOMPARE(m->Engine->LogLimitBytes, 30720);
 
         TLogForm* d = f->logForm.get();
         QVERIFY(d->chSoundFail->isChecked());
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(d->cbPeriod->currentText(), QStringLiteral("Seconds"));
         QVERIFY(d->chLimitKb->isChecked());
         QCOMPARE(d->edLimitKb->text(), QStringLiteral("30"));
-        QCOMPARE(d->edLogFile->text(), m->LogFileName);
+        QCOMPARE(d->edLogFile->text(), m->Engine->LogFileName);
         QVERIFY(d->gbDetails->isHidden());
         QVERIFY(f->boxes.errors.isEmpty());
     }
@@ -184,15 +184,15 @@ private slots:
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
         startWith("[Ping]\r\nInterval=" + value + "\r\n");
-        QCOMPARE(m->Timer->Interval(), expected);
+        QCOMPARE(m->Engine->Timer->Interval(), expected);
         QCOMPARE(m->edInterval->text(), QString::number(expected));
     }
 
     void zeroIntervalNeverTicks() {
         startWith("[Ping]\r\nInterval=0\r\n");
         m->StartButtonClick();
-        QVERIFY(m->Timer->Enabled());
-        QVERIFY(!m->Timer->Running());
+        QVERIFY(m->Engine->Timer->Enabled());
+        QVERIFY(!m->Engine->Timer->Running());
     }
 
     void timeout_data() {
@@ -207,7 +207,7 @@ private slots:
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
         startWith("[Ping]\r\nTimeout=" + value + "\r\n");
-        QCOMPARE(m->Ping->Timeout(), expected);
+        QCOMPARE(m->Engine->Ping->Timeout(), expected);
         QCOMPARE(m->edTimeout->text(), QString::number(expected));
         QCOMPARE(m->lbLegendTop->text(), QStringLiteral("%1 ms").arg(expected));
         QCOMPARE(m->lbLegendMid->text(), QStringLiteral("%1 ms").arg(expected / 2));
@@ -225,8 +225,8 @@ private slots:
         QFETCH(QByteArray, value);
         QFETCH(bool, expected);
         startWith("[Logging]\r\nUseLogging=" + value + "\r\n");
-        QCOMPARE(m->LoggingEnabled, expected);
-        QVERIFY(!QFile::exists(m->LogFileName));
+        QCOMPARE(m->Engine->LoggingEnabled, expected);
+        QVERIFY(!QFile::exists(m->Engine->LogFileName));
     }
 
     void soundSwitch_data() {
@@ -281,10 +281,11 @@ private slots:
         RegionalSettings regional;
         regional.decimalSeparator = decimalSeparator;
         startWith("[Logging]\r\nPeriod=" + value + "\r\n", regional);
-        QVERIFY2(std::abs(m->PeriodLength - expected) < 1e-12, qPrintable(QString::number(m->PeriodLength, 'g', 17)));
+        QVERIFY2(std::abs(m->Engine->PeriodLength - expected) < 1e-12,
+                 qPrintable(QString::number(m->Engine->PeriodLength, 'g', 17)));
         // The first averaging window is on the new period's grid.
-        QVERIFY(std::abs(m->PeriodEnd - m->PeriodStart - m->PeriodLength) < 1e-9);
-        QVERIFY(m->PeriodEnd >= f->clock.now);
+        QVERIFY(std::abs(m->Engine->PeriodEnd - m->Engine->PeriodStart - m->Engine->PeriodLength) < 1e-9);
+        QVERIFY(m->Engine->PeriodEnd >= f->clock.now);
     }
 
     void logLimit_data() {
@@ -300,7 +301,7 @@ private slots:
         QFETCH(QByteArray, value);
         QFETCH(int, bytes);
         startWith("[Logging]\r\nLogfileLimitKb=" + value + "\r\n");
-        QCOMPARE(m->LogLimitBytes, bytes);
+        QCOMPARE(m->Engine->LogLimitBytes, bytes);
         QVERIFY(f->boxes.errors.isEmpty());
     }
 
@@ -316,13 +317,13 @@ private slots:
     void unreadableLogLimitIsShownAndStartUpGoesOn() {
         startWith("[Logging]\r\nLogfileLimitKb=abc\r\n[Ping]\r\nTimeout=2000\r\n");
         QCOMPARE(f->boxes.errors, QStringList{"'abc' is not a valid integer value."});
-        QCOMPARE(m->LogLimitBytes, 30720);
+        QCOMPARE(m->Engine->LogLimitBytes, 30720);
         QCOMPARE(m->edTimeout->text(), QStringLiteral("2000"));
         QCOMPARE(m->lbLegendTop->text(), QStringLiteral("2000 ms"));
         QCOMPARE(m->lbLegendMid->text(), QStringLiteral("1000 ms"));
         QCOMPARE(m->Chart.image().pixel(0, 0), ChartCanvas::Black);
         QCOMPARE(m->Chart.image().pixel(100, 50), ChartCanvas::Navy);
-        QVERIFY(m->PeriodEnd >= f->clock.now);
+        QVERIFY(m->Engine->PeriodEnd >= f->clock.now);
     }
 
     void quotedValueReadsWithoutQuotes() {
@@ -353,10 +354,10 @@ private slots:
                       .arg(log)
                       .toUtf8());
         QCOMPARE(addresses(), (QStringList{"192.0.2.5", "host.example"}));
-        QCOMPARE(m->Timer->Interval(), 750);
+        QCOMPARE(m->Engine->Timer->Interval(), 750);
         QCOMPARE(m->edTimeout->text(), QStringLiteral("2500"));
-        QVERIFY(m->LoggingEnabled);
-        QCOMPARE(m->LogFileName, log);
+        QVERIFY(m->Engine->LoggingEnabled);
+        QCOMPARE(m->Engine->LogFileName, log);
         QCOMPARE(f->logForm->edLogFile->text(), log);
         QCOMPARE(f->logForm->edPeriod->text(), QStringLiteral("5"));
         QCOMPARE(f->logForm->cbPeriod->currentText(), QStringLiteral("Hours"));
@@ -534,15 +535,15 @@ private slots:
         restart();
         d = f->logForm.get();
         QCOMPARE(addresses(), (QStringList{"192.0.2.1", "host.example", "198.51.100.9"}));
-        QCOMPARE(m->Timer->Interval(), 2500);
+        QCOMPARE(m->Engine->Timer->Interval(), 2500);
         QCOMPARE(m->edInterval->text(), QStringLiteral("2500"));
-        QCOMPARE(m->Ping->Timeout(), 3000);
+        QCOMPARE(m->Engine->Ping->Timeout(), 3000);
         QCOMPARE(m->edTimeout->text(), QStringLiteral("3000"));
-        QVERIFY(m->LoggingEnabled);
-        QCOMPARE(m->LogFileName, log);
+        QVERIFY(m->Engine->LoggingEnabled);
+        QCOMPARE(m->Engine->LogFileName, log);
         QCOMPARE(d->edLogFile->text(), log);
-        QCOMPARE(m->PeriodLength, 3.0 / 24);
-        QCOMPARE(m->LogLimitBytes, 75 * 1024);
+        QCOMPARE(m->Engine->PeriodLength, 3.0 / 24);
+        QCOMPARE(m->Engine->LogLimitBytes, 75 * 1024);
         QCOMPARE(d->edPeriod->text(), QStringLiteral("3"));
         QCOMPARE(d->cbPeriod->currentText(), QStringLiteral("Hours"));
         QCOMPARE(d->edLimitKb->text(), QStringLiteral("75"));

@@ -44,7 +44,7 @@ private slots:
     void init() {
         m_sound.played.clear();
         m_dialogs = ScriptedFileDialogs();
-        m_form = std::make_unique<TLogForm>(nullptr, &m_sound, &m_dialogs);
+        m_form = std::make_unique<TLogForm>(nullptr, nullptr, &m_sound, &m_dialogs);
     }
     void cleanup() { m_form.reset(); }
 

@@ -20,6 +20,9 @@ struct EchoResult {
     int replies = 0;
     std::uint32_t status = 0;
     TIcmpEchoReply reply;
+    // The round trip in nanoseconds, from the kernel's receive stamp where
+    // there is one; -1 when nothing came back.
+    std::int64_t roundTripNanos = -1;
 };
 
 // The seam between the requester and the network: sends one echo and waits

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "EchoTransport.h"
+#include "IcmpSocketParts.h"
 #include "IcmpWire.h"
 #include "ReadyWaiter.h"
 #include "TICMP.h"
 
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -13,7 +13,7 @@
 // an unprivileged ping socket (SOCK_DGRAM) or a raw socket.
 class LinuxIcmpSocket : public IEchoTransport {
 public:
-    enum class Kind { Ping, Raw };
+    using Kind = icmpsocket::Kind;
 
     // Opens a socket of the wanted kind (Auto: ping first, raw second).
     // Returns null with errno's value in *error when none can be opened.
@@ -26,19 +26,12 @@ public:
     EchoResult echo(const EchoRequest& request) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Received;
+    explicit LinuxIcmpSocket(const icmpsocket::Opened& opened);
 
-    LinuxIcmpSocket(int fd, Kind kind, std::uint16_t id);
-    static int openPing(std::uint16_t* id);
-    static int openRaw();
-
-    void configure(const EchoRequest& request);
     void drain();
     bool readErrorQueue(const icmpwire::Expectation& expect, EchoResult& result);
     enum class Read { Empty, Ignored, Done };
     Read readOne(const icmpwire::Expectation& expect, EchoResult& result);
-    std::uint32_t roundTrip(const Received& packet) const;
 
     int m_fd;
     Kind m_kind;
@@ -46,8 +39,5 @@ private:
     std::uint16_t m_seq = 0;
     std::unique_ptr<IReadyWaiter> m_waiter;
     std::vector<std::uint8_t> m_buffer;
-    // When the current request left: both clocks, to measure the round trip
-    // from the kernel's receive stamp or, after a clock step, monotonically.
-    timespec m_sentRealtime{};
-    Clock::time_point m_sentMonotonic;
+    icmpsocket::SendTime m_sent; // when the current request left
 };

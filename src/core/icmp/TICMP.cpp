@@ -27,7 +27,18 @@ TICMP::TICMP(SocketKind kind) : TICMP(openTransport(kind), std::make_shared<GaiR
 TICMP::TICMP(std::unique_ptr<IEchoTransport> transport, std::shared_ptr<IHostResolver> resolver)
     : m_transport(std::move(transport)), m_resolver(std::move(resolver)) {}
 
-TICMP::~TICMP() = default;
+TICMP::TICMP(std::unique_ptr<IAsyncEcho> channel, std::shared_ptr<IHostResolver> resolver)
+    : m_channel(std::move(channel)), m_resolver(std::move(resolver)) {}
+
+TICMP::~TICMP() {
+    CancelEcho();
+}
+
+void TICMP::CancelEcho() {
+    if (m_channel && m_pending)
+        m_channel->cancel();
+    m_pending = false;
+}
 
 void TICMP::SetAddress(const QString& address) {
     if (address == m_address)
@@ -65,8 +76,7 @@ std::vector<std::uint8_t> TICMP::EchoPayload(std::int32_t size) {
 
 // Values the network cannot carry end the echo at once with a status of their
 // own instead of reaching the socket.
-EchoResult TICMP::sendChecked(const std::vector<std::uint8_t>& data) {
-    EchoResult result;
+bool TICMP::refused(EchoResult& result) const {
     if (Size < 0)
         result.status = 11011; // Bad request
     else if (static_cast<std::size_t>(Size) > icmpwire::kMaxPayload)
@@ -76,12 +86,26 @@ EchoResult TICMP::sendChecked(const std::vector<std::uint8_t>& data) {
     else if ((TTL & 0xFF) == 0)
         result.status = 11013; // TTL expired in transit
     else
-        result = m_transport->echo(EchoRequest{m_targetAddress, data, static_cast<std::uint8_t>(TTL & 0xFF),
-                                               static_cast<std::uint8_t>(Flags & 0xFF), Timeout});
-    return result;
+        return false;
+    return true;
+}
+
+EchoRequest TICMP::request(const std::vector<std::uint8_t>& data) const {
+    return EchoRequest{m_targetAddress, data, static_cast<std::uint8_t>(TTL & 0xFF),
+                       static_cast<std::uint8_t>(Flags & 0xFF), Timeout};
+}
+
+void TICMP::finish(const EchoResult& outcome) {
+    m_pending = false;
+    m_lastStatus = outcome.status;
+    m_lastReply = outcome.reply;
+    m_lastNanos = outcome.replies > 0 ? outcome.roundTripNanos : -1;
+    if (OnEchoReply)
+        OnEchoReply(this, outcome.replies);
 }
 
 int TICMP::SendEcho() {
+    CancelEcho();
     m_lastStatus = 0;
     if (!m_addressResolved)
         ResolveAddress();
@@ -93,15 +117,22 @@ int TICMP::SendEcho() {
 
     // No buffer for a size the network cannot carry: it could be gigabytes.
     const bool sizeFits = Size >= 0 && static_cast<std::size_t>(Size) <= icmpwire::kMaxPayload;
-    const std::vector<std::uint8_t> data = sizeFits ? EchoPayload(Size) : std::vector<std::uint8_t>{};
+    m_data = sizeFits ? EchoPayload(Size) : std::vector<std::uint8_t>{};
     if (OnEchoRequest)
         OnEchoRequest(this);
 
-    const EchoResult outcome = sendChecked(data);
-    m_lastStatus = outcome.status;
-    m_lastReply = outcome.reply;
-    if (OnEchoReply)
-        OnEchoReply(this, outcome.replies);
+    EchoResult outcome;
+    if (refused(outcome)) {
+        finish(outcome);
+        return 0;
+    }
+    if (m_channel) {
+        m_pending = true;
+        m_channel->start(request(m_data), [this](const EchoResult& result) { finish(result); });
+        return 0;
+    }
+    outcome = m_transport->echo(request(m_data));
+    finish(outcome);
     return outcome.replies;
 }
 

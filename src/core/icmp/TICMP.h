@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AsyncEcho.h"
 #include "EchoReply.h"
 #include "EchoTransport.h"
 #include "HostResolver.h"
@@ -32,11 +33,21 @@ public:
     explicit TICMP(SocketKind kind = SocketKind::Auto);
     // For tests and tools: any transport and resolver.
     TICMP(std::unique_ptr<IEchoTransport> transport, std::shared_ptr<IHostResolver> resolver);
+    // Over an asynchronous channel: SendEcho() returns at once and the
+    // outcome comes later, through OnEchoReply.
+    TICMP(std::unique_ptr<IAsyncEcho> channel, std::shared_ptr<IHostResolver> resolver);
     virtual ~TICMP();
     TICMP(const TICMP&) = delete;
     TICMP& operator=(const TICMP&) = delete;
 
+    // Sends one echo. A blocking transport waits for its outcome and returns
+    // the number of replies; an asynchronous channel returns 0 at once, and
+    // OnEchoReply tells the outcome either way.
     int SendEcho();
+    // Forgets an echo still out on an asynchronous channel: it ends without
+    // an OnEchoReply.
+    void CancelEcho();
+    bool EchoPending() const { return m_pending; }
     QString StatusText() const;
     static QString StatusText(std::uint32_t status);
 
@@ -45,6 +56,8 @@ public:
     const QString& ResolvedIP() const { return m_resolvedIP; }
     const TIcmpEchoReply& LastReply() const { return m_lastReply; }
     std::uint32_t LastStatus() const { return m_lastStatus; }
+    // The round trip of the last reply in nanoseconds; -1 without one.
+    std::int64_t LastRoundTripNanos() const { return m_lastNanos; }
 
     std::int32_t Size = 56;
     std::int32_t Timeout = 4000;
@@ -62,9 +75,16 @@ public:
 private:
     void ResolveAddress();
     void display(const QString& message);
-    EchoResult sendChecked(const std::vector<std::uint8_t>& data);
+    // Values the network cannot carry, as the outcome they end with at once.
+    bool refused(EchoResult& result) const;
+    EchoRequest request(const std::vector<std::uint8_t>& data) const;
+    void finish(const EchoResult& outcome);
 
     std::unique_ptr<IEchoTransport> m_transport;
+    std::unique_ptr<IAsyncEcho> m_channel;
+    std::vector<std::uint8_t> m_data; // the payload of the echo out
+    std::int64_t m_lastNanos = -1;
+    bool m_pending = false;
     std::shared_ptr<IHostResolver> m_resolver;
     TIcmpEchoReply m_lastReply;
     QString m_address;

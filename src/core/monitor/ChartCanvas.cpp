@@ -1,5 +1,7 @@
 #include "ChartCanvas.h"
 
+#include "ChartColumns.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -50,10 +52,6 @@ void ChartCanvas::ReplyStep(int& chartColumn, int& waitTicks, bool answered, std
         DrawColumn(x, Height(), Navy);
         DrawColumn(x, h, Teal);
     }
-    chartColumn += waitTicks + 1;
-    // Greater, not greater or equal: one sweep takes Width + 1 replies.
-    if (chartColumn > Width())
-        chartColumn = 0;
-    waitTicks = 0;
+    chartcolumns::advance(chartColumn, waitTicks, Width());
     DrawColumn(chartColumn, Height(), Red);
 }

@@ -35,8 +35,11 @@ public:
     bool LookupPending() const { return m_pendingLookup != 0; }
 
     int SendEcho() { return m_icmp->SendEcho(); }
+    void CancelEcho() { m_icmp->CancelEcho(); }
+    std::int64_t LastRoundTripNanos() const { return m_icmp->LastRoundTripNanos(); }
     void LastReply(TIcmpEchoReply& reply) const { reply = m_icmp->LastReply(); }
     QString StatusText() const { return m_icmp->StatusText(); }
+    std::uint32_t LastStatus() const { return m_icmp->LastStatus(); }
     QString ResolvedIP() const { return m_icmp->ResolvedIP(); }
 
     QString Address() const { return m_icmp->Address(); }

@@ -34,6 +34,8 @@ inline const QString RepeatWarn = QStringLiteral("RepeatWarn");
 inline const QString RepeatInterval = QStringLiteral("RepeatInterval");
 inline const QString SoundBack = QStringLiteral("SoundBack");
 inline const QString BackFile = QStringLiteral("BackFile");
+inline const QString Metrics = QStringLiteral("Metrics");
+inline const QString Listen = QStringLiteral("Listen");
 
 // The host an empty settings file starts with.
 inline const QString DefaultHost = QStringLiteral("www.kernel.org");

@@ -96,7 +96,8 @@ TFileNameEdit* fileNameEdit(QWidget* parent, IFileDialogs* fileDialogs, const ch
 
 } // namespace
 
-TLogForm::TLogForm(QWidget* parent, ISoundPlayer* sound, IFileDialogs* fileDialogs) : QDialog(parent), m_sound(sound) {
+TLogForm::TLogForm(QWidget* parent, MonitorEngine* engine, ISoundPlayer* sound, IFileDialogs* fileDialogs)
+    : QDialog(parent), m_sound(sound), m_engine(engine) {
     setObjectName(QStringLiteral("LogForm"));
     setWindowTitle(QStringLiteral("Settings"));
     setFont(fonts::windowFont());
@@ -266,6 +267,14 @@ void TLogForm::connectControls() {
     connect(btnTestSound1, &QToolButton::clicked, this, &TLogForm::btnTestSound1Click);
     connect(btnTestSound2, &QToolButton::clicked, this, &TLogForm::btnTestSound2Click);
     connect(btOK, &QPushButton::clicked, this, &TLogForm::btOKClick);
+    for (QCheckBox* box : {chSoundFail, chbRepeatWarn, chSoundBack, chLogChanges, chLogAverages, chLimitKb})
+        connect(box, &QCheckBox::toggled, this, &TLogForm::pushOptions);
+    for (TFileNameEdit* edit : {edSoundFail, edSoundBack})
+        connect(edit, &TFileNameEdit::textChanged, this, &TLogForm::pushOptions);
+    for (QLineEdit* edit : {edPeriod, edLimitKb})
+        connect(edit, &QLineEdit::textChanged, this, &TLogForm::pushOptions);
+    connect(seRepeatInterval, &TSpinEdit::valueChanged, this, &TLogForm::pushOptions);
+    connect(cbPeriod, &QComboBox::currentIndexChanged, this, &TLogForm::pushOptions);
 }
 
 int TLogForm::RepeatIntervalSeconds() const {

@@ -3,6 +3,8 @@
 #include <QDialog>
 
 class IFileDialogs;
+class MonitorEngine;
+struct MonitorOptions;
 class ISoundPlayer;
 class QCheckBox;
 class QComboBox;
@@ -15,21 +17,23 @@ class TFileNameEdit;
 class TSpinEdit;
 
 // The settings dialog: warning sounds and the connection log. Its controls
-// are the live store of the alert and log options, read by the main window
-// at the moment of use; only logging, the averaging period and the size
-// limit wait for OK. There is no Cancel: Escape does nothing, the close box
+// are the live store of the alert and log options: each change is handed to
+// the engine at once and used at its next reply; only logging, the
+// averaging period and the size limit wait for OK. There is no Cancel: Escape does nothing, the close box
 // leaves without OK.
 class TLogForm : public QDialog {
     Q_OBJECT
 public:
-    TLogForm(QWidget* parent, ISoundPlayer* sound, IFileDialogs* fileDialogs);
+    // Without an engine (tests of the dialog alone) OK changes nothing.
+    TLogForm(QWidget* parent, MonitorEngine* engine, ISoundPlayer* sound, IFileDialogs* fileDialogs);
 
     // The repeat interval of the warning sound, 1..1000 seconds.
     int RepeatIntervalSeconds() const;
 
-    // Fills the controls from the settings file and the main window's log
-    // file name; the main window must exist (it is created first).
+    // Fills the controls from the engine's settings.
     void FormCreate();
+    // The options as the controls show them.
+    MonitorOptions Options() const;
 
     QCheckBox* chSoundFail;
     TFileNameEdit* edSoundFail;
@@ -62,6 +66,10 @@ public slots:
     void btnTestSound2Click();
     void btOKClick();
 
+signals:
+    // "Do you want to permanently save the changes?" was answered Yes.
+    void saveRequested();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -77,8 +85,12 @@ private:
     int roomFor(const QWidget* widget) const;
     void orderTabs();
     void connectControls();
+    // Hands the engine the options whenever a control changes.
+    void pushOptions();
 
     static constexpr int captionMargin = 4;
     static constexpr int minimumStretch = 75;
     ISoundPlayer* m_sound;
+    MonitorEngine* m_engine;
+    bool m_filling = false;
 };

@@ -5,14 +5,12 @@
 #include "Fonts.h"
 #include "Forms.h"
 #include "TApplication.h"
-#include "ping/TPing.h"
+#include "engine/MonitorEngine.h"
 #include "resources/Icons.h"
 #include "settings/SettingsKeys.h"
-#include "warnform/TfrmWarn.h"
 #include "widgets/TBevelPanel.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
-#include "widgets/TTimer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -111,10 +109,10 @@ TMainForm::TMainForm(const MainFormServices& services, QWidget* parent) : QWidge
 }
 
 TMainForm::~TMainForm() {
-    // The component may still report a cancelled lookup: let it do so while
+    // The engine may still report a cancelled lookup: let it do so while
     // every control is alive.
-    delete Ping;
-    Ping = nullptr;
+    delete Engine;
+    Engine = nullptr;
     // The controls go after this body, moving the focus as they go: nothing
     // of this half-destroyed window may hear of it.
     disconnect(qApp, nullptr, this, nullptr);
@@ -179,21 +177,19 @@ void TMainForm::createControls() {
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
-    Ping->SetSize(56);
-    Ping->SetTimeout(1000);
-    Ping->SetTTL(64);
-    Ping->SetFlags(0);
-    Ping->OnEchoReply = [this](QObject* sender, TICMP* icmp, int error) { PingEchoReply(sender, icmp, error); };
-    Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
-    Timer = new TTimer(this);
-    tmRepeatFail = new TTimer(this);
+    EngineServices engine;
+    engine.clock = m_services.clock;
+    engine.sound = m_services.sound;
+    engine.boxes = m_services.boxes;
+    engine.makePing = m_services.makePing;
+    engine.logDirectory = m_services.programDirectory;
+    engine.regional = m_services.regional;
+    Engine = new MonitorEngine(engine, this);
+    followEngine();
 
     const auto handle = [this](void (TMainForm::*handler)()) {
         return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
     };
-    connect(Timer, &TTimer::OnTimer, this, handle(&TMainForm::TimerTimer));
-    connect(tmRepeatFail, &TTimer::OnTimer, this, handle(&TMainForm::tmRepeatFailTimer));
     connect(StartButton, &QPushButton::clicked, this, handle(&TMainForm::StartButtonClick));
     connect(StopButton, &QPushButton::clicked, this, handle(&TMainForm::StopButtonClick));
     connect(LoggingButton, &QPushButton::clicked, this, handle(&TMainForm::LoggingButtonClick));
@@ -211,19 +207,12 @@ void TMainForm::FormCreate() {
     SettingsFileName = ProgramDirectory + settings::FileName;
     LoadSettings();
 
-    ConnectionUp = true;
-    AlignToDay();
-    PeriodStart = PeriodEnd - PeriodLength;
-
-    edInterval->setText(QString::number(Timer->Interval()));
-    edTimeout->setText(QString::number(Ping->Timeout()));
+    edInterval->setText(QString::number(Engine->Interval()));
+    edTimeout->setText(QString::number(Engine->Timeout()));
     edTimeoutExit();
 
-    TickBusy = false;
-    MonitorState = Idle;
-    ChartColumn = 0;
-    WaitTicks = 0;
-    ChartStartupFill();
+    Chart.StartupFill();
+    FBox->update();
     lbHelp->setCursor(Qt::PointingHandCursor);
     InfoLabel->setCursor(Qt::PointingHandCursor);
 }
@@ -232,11 +221,7 @@ void TMainForm::FormCreate() {
 // probe timer and the repeated warning sound stop at once and the warning
 // window goes with it. An echo still waiting ends without a reply step.
 void TMainForm::closeEvent(QCloseEvent* event) {
-    m_closing = true;
-    Timer->SetEnabled(false);
-    tmRepeatFail->SetEnabled(false);
-    if (frmWarn)
-        frmWarn->hide();
+    Engine->Shutdown();
     QWidget::closeEvent(event);
     // Ends every running event loop, a waiting echo's included. Not quit():
     // that asks every window to close again, from inside this close, and
@@ -302,7 +287,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange)
-        SetRegional(RegionalSettings::fromLocale(QLocale::system()));
+        Engine->SetRegional(RegionalSettings::fromLocale(QLocale::system()));
     QWidget::changeEvent(event);
 }
 

@@ -29,7 +29,7 @@ void TMainForm::lbHelpClick() {
 }
 
 void TMainForm::btnViewLogClick() {
-    const QString path = LogFilePath();
+    const QString path = Engine->LogFilePath();
     if (!m_services.shell->OpenInTextEditor(path))
         Boxes().Ask(IMessageBoxes::Kind::Error,
                     QStringLiteral("No text editor is set up on this desktop to show the log %1.\r\n"

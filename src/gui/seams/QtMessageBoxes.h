@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IMessageBoxes.h"
+#include "seams/IMessageBoxes.h"
 
 class QWidget;
 

@@ -1,10 +1,7 @@
 #include "TfrmWarn.h"
 
 #include "Fonts.h"
-#include "Forms.h"
-#include "mainform/TMainForm.h"
 #include "resources/Icons.h"
-#include "widgets/TTimer.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -42,7 +39,8 @@ TfrmWarn::TfrmWarn(QWidget* parent)
     connect(btnOK, &QPushButton::clicked, this, &TfrmWarn::btnOKClick);
 }
 
-void TfrmWarn::ShowWarning() {
+void TfrmWarn::ShowWarning(const QString& message) {
+    lbMessage->setText(message);
     if (!m_placed) {
         m_placed = true;
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -56,6 +54,6 @@ void TfrmWarn::ShowWarning() {
 }
 
 void TfrmWarn::btnOKClick() {
-    MainForm->tmRepeatFail->SetEnabled(false);
     hide();
+    emit confirmed();
 }

@@ -18,9 +18,13 @@ public:
     QLabel* lbMessage;
     QPushButton* btnOK;
 
-    // Shows the window without waiting for it.
-    void ShowWarning();
+    // Shows the window with the message, without waiting for it.
+    void ShowWarning(const QString& message);
     void btnOKClick();
+
+signals:
+    // OK was pressed: the warning is confirmed.
+    void confirmed();
 
 public slots:
     // Escape and the window manager's close do not dismiss the warning.

@@ -1,20 +1,14 @@
 // The connection log: the line writer with its size limit, the averaging
 // window with its average lines, and the logging switch.
 
-#include "Forms.h"
-#include "TApplication.h"
-#include "TMainForm.h"
+#include "MonitorEngine.h"
+
 #include "log/AveragingWindow.h"
-#include "log/LogFile.h"
-#include "logform/TLogForm.h"
 #include "ping/TPing.h"
 #include "text/FloatText.h"
 #include "text/Stamps.h"
 
-#include <QCheckBox>
-#include <QStatusBar>
-
-void TMainForm::WriteLog(const QString& line) {
+void MonitorEngine::WriteLog(const QString& line) {
     if (!LoggingEnabled)
         return;
     const QString path = LogFilePath();
@@ -24,8 +18,7 @@ void TMainForm::WriteLog(const QString& line) {
     if (outcome.failure == logfile::Failure::CannotOpen)
         return;
     // An unchecked "Limit logfile's size" lets the log grow.
-    const bool limited = !LogForm || LogForm->chLimitKb->isChecked();
-    if (outcome && limited) {
+    if (outcome && m_options.LimitLogfile) {
         const qint64 size = logfile::Size(path);
         if (size > LogLimitBytes)
             outcome = logfile::Trim(path, LogLimitBytes);
@@ -33,12 +26,12 @@ void TMainForm::WriteLog(const QString& line) {
     reportLog(path, outcome);
 }
 
-// A failing log is reported once, in the error box and the status line,
-// then not again until a line has been written and trimmed as it should.
-void TMainForm::reportLog(const QString& path, const logfile::Outcome& outcome) {
+// A failing log is reported once, then not again until a line has been
+// written and trimmed as it should.
+void MonitorEngine::reportLog(const QString& path, const logfile::Outcome& outcome) {
     if (outcome) {
         if (m_logFailing)
-            StatusBar->showMessage(QStringLiteral("The log file %1 is written again").arg(path));
+            emit statusMessage(QStringLiteral("The log file %1 is written again").arg(path));
         m_logFailing = false;
         return;
     }
@@ -46,27 +39,24 @@ void TMainForm::reportLog(const QString& path, const logfile::Outcome& outcome) 
         return;
     m_logFailing = true;
     const QString message = logfile::Describe(path, outcome);
-    StatusBar->showMessage(message);
-    // The box comes once the current step is over, so that the probe cycle
-    // goes on while it is shown.
-    QMetaObject::invokeMethod(
-        this, [message] { TApplication::ShowException(message); }, Qt::QueuedConnection);
+    emit statusMessage(message);
+    emit logFailed(message);
 }
 
-QString TMainForm::LogFilePath() const {
-    return logfile::ResolvePath(ProgramDirectory, LogFileName);
+QString MonitorEngine::LogFilePath() const {
+    return logfile::ResolvePath(m_services.logDirectory, LogFileName);
 }
 
-QString TMainForm::ShortStamp(TDateTime moment) const {
+QString MonitorEngine::ShortStamp(TDateTime moment) const {
     return stamps::ShortStamp(moment, Regional());
 }
 
-void TMainForm::AlignToDay() {
+void MonitorEngine::AlignToDay() {
     PeriodEnd = averaging::StepPast(Clock().Today(), PeriodLength, Clock().Now());
 }
 
-void TMainForm::LogPeriodAverage() {
-    if ((LogForm && !LogForm->chLogAverages->isChecked()) || !(PeriodLength > 0))
+void MonitorEngine::LogPeriodAverage() {
+    if (!m_options.LogAverages || !(PeriodLength > 0))
         return;
     if (Clock().Now() < PeriodEnd || !(PeriodStart < PeriodEnd))
         return;
@@ -84,7 +74,7 @@ void TMainForm::LogPeriodAverage() {
     PeriodEnd = averaging::StepPast(PeriodEnd, PeriodLength, Clock().Now());
 }
 
-void TMainForm::SetLogging(bool on) {
+void MonitorEngine::SetLogging(bool on) {
     if (on == LoggingEnabled)
         return;
     if (on) {

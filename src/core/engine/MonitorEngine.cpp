@@ -1,0 +1,95 @@
+// The engine's life: its components and the settings it takes and gives.
+
+#include "MonitorEngine.h"
+
+#include "Exception.h"
+#include "TTimer.h"
+#include "ping/TPing.h"
+
+#include <algorithm>
+
+MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent) : QObject(parent), m_services(services) {
+    Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
+    Ping->SetSize(56);
+    Ping->SetTimeout(1000);
+    Ping->SetTTL(64);
+    Ping->SetFlags(0);
+    Ping->OnEchoReply = [this](QObject* sender, TICMP* icmp, int error) { PingEchoReply(sender, icmp, error); };
+    Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
+    Ping->OnEchoRequest = [this](QObject*, TICMP*) { emit echoSent(); };
+    Timer = new TTimer(this);
+    tmRepeatFail = new TTimer(this);
+    connect(Timer, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::TimerTimer); });
+    connect(tmRepeatFail, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::tmRepeatFailTimer); });
+    ConnectionUp = true;
+    AlignToDay();
+    PeriodStart = PeriodEnd - PeriodLength;
+}
+
+MonitorEngine::~MonitorEngine() {
+    // The component may still report a cancelled lookup: let it do so while
+    // the engine is whole.
+    delete Ping;
+    Ping = nullptr;
+}
+
+// Handlers called from Qt's signals must not let an error escape into Qt.
+void MonitorEngine::guarded(void (MonitorEngine::*step)()) {
+    try {
+        (this->*step)();
+    } catch (const Exception& e) {
+        emit failed(e.Message());
+    }
+}
+
+QString MonitorEngine::ApplyProfile(const MonitorProfile& profile) {
+    RecentAddresses = profile.Addresses;
+    Host = RecentAddresses.value(0);
+    emit recentAddressesChanged(RecentAddresses);
+    Timer->SetInterval(profile.Interval);
+    Ping->SetTimeout(profile.Timeout);
+    LoggingEnabled = profile.UseLogging;
+    LogFileName = profile.LogFile;
+    PeriodLength = profile.Period;
+    QString error;
+    LogLimitBytes = profile.LimitBytes(&error);
+    m_options.SoundFail = profile.SoundFail;
+    m_options.FailFile = profile.FailFile;
+    m_options.RepeatWarn = profile.RepeatWarn;
+    m_options.RepeatIntervalSeconds = std::clamp(profile.RepeatInterval, 1, 1000);
+    m_options.SoundBack = profile.SoundBack;
+    m_options.BackFile = profile.BackFile;
+    m_options.LogChanges = profile.LogChanges;
+    m_options.LogAverages = profile.LogAverages;
+    m_options.LimitLogfile = profile.LimitLogfile;
+    m_options.PeriodAmount = profile.PeriodAmount;
+    m_options.PeriodType = profile.PeriodType;
+    m_options.LogfileLimitKb = profile.LogfileLimitKb;
+    // The first averaging window ends on the day's grid.
+    AlignToDay();
+    PeriodStart = PeriodEnd - PeriodLength;
+    return error;
+}
+
+MonitorProfile MonitorEngine::Profile() const {
+    MonitorProfile p;
+    p.Addresses = RecentAddresses;
+    p.Interval = Timer->Interval();
+    p.Timeout = Ping->Timeout();
+    p.UseLogging = LoggingEnabled;
+    p.LogFile = LogFileName;
+    p.Period = PeriodLength;
+    p.LogChanges = m_options.LogChanges;
+    p.LogAverages = m_options.LogAverages;
+    p.PeriodAmount = m_options.PeriodAmount;
+    p.PeriodType = m_options.PeriodType;
+    p.LimitLogfile = m_options.LimitLogfile;
+    p.LogfileLimitKb = m_options.LogfileLimitKb;
+    p.SoundFail = m_options.SoundFail;
+    p.FailFile = m_options.FailFile;
+    p.RepeatWarn = m_options.RepeatWarn;
+    p.RepeatInterval = m_options.RepeatIntervalSeconds;
+    p.SoundBack = m_options.SoundBack;
+    p.BackFile = m_options.BackFile;
+    return p;
+}

@@ -1,0 +1,145 @@
+// The probe cycle: timer ticks, host lookup, the interval and time-out with
+// their limits, Start and Stop.
+
+#include "MonitorEngine.h"
+
+#include "TTimer.h"
+#include "monitor/RecentAddresses.h"
+#include "ping/TPing.h"
+#include "seams/IMessageBoxes.h"
+
+#include <algorithm>
+
+namespace {
+
+// Clears the busy flag however the tick ends, so later ticks keep working.
+struct BusyGuard {
+    bool& flag;
+    ~BusyGuard() { flag = false; }
+};
+
+} // namespace
+
+void MonitorEngine::TimerTimer() {
+    if (TickBusy)
+        return;
+    TickBusy = true;
+    BusyGuard guard{TickBusy};
+    switch (MonitorState) {
+    case Idle:
+        cbConnectToExit();
+        break;
+    case Resolved:
+        WaitTicks = 0;
+        MonitorState = Waiting;
+        Ping->SendEcho();
+        break;
+    case Waiting:
+        ++WaitTicks;
+        emit chartWaitingStep(ChartColumn, WaitTicks);
+        break;
+    case LookupFailed:
+        // Without anyone to ask, the host is looked for again at each tick,
+        // quietly: the failure was reported once.
+        if (!m_services.boxes) {
+            startLookup();
+        } else if (m_services.boxes->Ask(
+                       IMessageBoxes::Kind::Error, QStringLiteral("The address could not be found.\r\nTry again?"),
+                       IMessageBoxes::Yes | IMessageBoxes::No | IMessageBoxes::Cancel) == IMessageBoxes::Yes) {
+            cbConnectToExit();
+        } else {
+            StopButtonClick();
+        }
+        break;
+    case Resolving:
+        break;
+    }
+}
+
+void MonitorEngine::startLookup() {
+    MonitorState = Resolving;
+    setAddressText(QStringLiteral("Resolving host-address.."));
+    Ping->StartDnsLookup(Host);
+}
+
+void MonitorEngine::cbConnectToExit() {
+    if (MonitorState != Resolving)
+        startLookup();
+    if (LoggingEnabled) {
+        WriteLog(QStringLiteral("%1: Start monitor for IP-Address \"%2\"").arg(ShortStamp(Clock().Now()), Host));
+        AlignToDay();
+        PeriodStart = Clock().Now();
+    }
+}
+
+void MonitorEngine::PingDnsLookupDone(QObject*, std::uint16_t Error) {
+    if (Error != 0) {
+        setAddressText(QStringLiteral("Cannot find host-address."));
+        MonitorState = LookupFailed;
+        if (!m_lookupFailing)
+            emit lookupFailed(Host);
+        m_lookupFailing = true;
+        return;
+    }
+    m_lookupFailing = false;
+    MonitorState = Resolved;
+    setAddressText(QStringLiteral("IP-Address: ") + Ping->DnsLookupResult());
+    Ping->SetAddress(Ping->DnsLookupResult());
+    recent::insert(RecentAddresses, Host);
+    emit recentAddressesChanged(RecentAddresses);
+}
+
+std::int32_t MonitorEngine::SetInterval(std::int32_t milliseconds) {
+    Timer->SetInterval(std::clamp(milliseconds, 200, 60000));
+    return Timer->Interval();
+}
+
+std::int32_t MonitorEngine::SetTimeout(std::int32_t milliseconds) {
+    Ping->SetTimeout(std::clamp(milliseconds, 500, 10000));
+    return Ping->Timeout();
+}
+
+std::int32_t MonitorEngine::Interval() const {
+    return Timer->Interval();
+}
+
+std::int32_t MonitorEngine::Timeout() const {
+    return Ping->Timeout();
+}
+
+QString MonitorEngine::ResolvedIP() const {
+    return Ping->ResolvedIP();
+}
+
+void MonitorEngine::StartButtonClick() {
+    emit statusCleared();
+    Timer->SetEnabled(true);
+    emit runningChanged(true);
+    PeriodStart = Clock().Now();
+    PeriodEnd = PeriodStart + PeriodLength;
+    ReliabilityIndex = 1000;
+    // The gauge starts empty; the index is full.
+    emit progressChanged(0);
+}
+
+void MonitorEngine::StopButtonClick() {
+    PeriodEnd = Clock().Now();
+    LogPeriodAverage();
+    Timer->SetEnabled(false);
+    emit runningChanged(false);
+}
+
+bool MonitorEngine::Running() const {
+    return Timer->Enabled();
+}
+
+void MonitorEngine::ConfirmWarning() {
+    tmRepeatFail->SetEnabled(false);
+}
+
+void MonitorEngine::Shutdown() {
+    m_shutDown = true;
+    Timer->SetEnabled(false);
+    tmRepeatFail->SetEnabled(false);
+    emit warningCleared();
+}

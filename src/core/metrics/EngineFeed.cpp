@@ -1,0 +1,23 @@
+#include "EngineFeed.h"
+
+#include "HostMetrics.h"
+#include "engine/MonitorEngine.h"
+
+void metrics::follow(MonitorEngine& engine, HostMetrics& record) {
+    record.setUp(engine.ConnectionUp);
+    record.setIndex(engine.ReliabilityIndex / 1000.0);
+    QObject::connect(&engine, &MonitorEngine::echoSent, &engine, [&engine, &record] {
+        if (record.host() != engine.Host) {
+            record = HostMetrics(engine.Host, engine.ResolvedIP());
+            record.setUp(engine.ConnectionUp);
+        }
+        record.setAddress(engine.ResolvedIP());
+        record.recordRequest();
+    });
+    QObject::connect(
+        &engine, &MonitorEngine::echoFinished, &engine,
+        [&record](const EchoResult& result, const QString& statusText) { record.recordOutcome(result, statusText); });
+    QObject::connect(&engine, &MonitorEngine::progressChanged, &engine,
+                     [&engine, &record](int) { record.setIndex(engine.ReliabilityIndex / 1000.0); });
+    QObject::connect(&engine, &MonitorEngine::connectionChanged, &engine, [&record](bool up) { record.setUp(up); });
+}

@@ -1,0 +1,35 @@
+#include "HostMetrics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace metrics {
+
+HostMetrics::HostMetrics(QString host, QString address) : m_host(std::move(host)), m_address(std::move(address)) {}
+
+void HostMetrics::recordOutcome(const EchoResult& result, const QString& statusText) {
+    if (result.replies > 0) {
+        ++m_replies;
+        // Nanoseconds round to the nearest microsecond.
+        observeRoundTrip(result.roundTripNanos >= 0 ? (result.roundTripNanos + 500) / 1000
+                                                    : std::int64_t{result.reply.RoundTripTime} * 1000);
+    } else {
+        ++m_losses;
+        ++m_lossesByStatus[statusText];
+    }
+}
+
+void HostMetrics::observeRoundTrip(std::int64_t micros) {
+    // The first bound at or above the round trip; past the last one, the
+    // overflow bucket.
+    const auto bound = std::lower_bound(kBucketBoundsMicros.begin(), kBucketBoundsMicros.end(), micros);
+    ++m_buckets[static_cast<std::size_t>(bound - kBucketBoundsMicros.begin())];
+    m_roundTripSumMicros += static_cast<std::uint64_t>(micros);
+}
+
+void HostMetrics::setIndex(double ratio) {
+    m_index = std::isnan(ratio) ? 0 : std::clamp(ratio, 0.0, 1.0);
+}
+
+} // namespace metrics

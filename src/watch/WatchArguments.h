@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The watcher's command line:
+//   linkvigil-watch [--metrics [ADDR:]PORT] [--log-dir DIR] CONFIG.ini|DIR ...
+// A folder stands for every "*.ini" file inside it, in name order.
+struct WatchArguments {
+    QString metrics;      // as given; empty without --metrics
+    QString logDirectory; // where relative log names lie; empty: beside each settings file
+    QStringList settingsFiles;
+    bool help = false;
+
+    // Reads the arguments after the program name. On a mistake returns
+    // nothing and says what is wrong in *error.
+    static std::optional<WatchArguments> parse(const QStringList& arguments, QString* error);
+    static QString usage();
+};

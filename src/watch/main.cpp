@@ -1,0 +1,72 @@
+// The headless watcher: the hosts of the settings files given, watched from
+// one thread until SIGTERM or SIGINT, with their logs and, if asked for,
+// their metrics for Prometheus. Exit status 2: bad arguments or settings.
+
+#include "StopSignals.h"
+#include "WatchArguments.h"
+#include "Watcher.h"
+#include "icmp/Privileges.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void say(const QString& line) {
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int fail(int status, const QString& message) {
+    say(QStringLiteral("linkvigil-watch: ") + message);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Capabilities given to the file stay permitted but not effective until
+    // the socket is opened; the stop signals are the event loop's.
+    if (!privileges::lowerEffective())
+        return fail(1, QStringLiteral("could not lower its capabilities"));
+    if (!StopSignals::block())
+        return fail(1, QStringLiteral("could not block SIGTERM and SIGINT"));
+    QCoreApplication app(argc, argv);
+
+    QString error;
+    const auto arguments = WatchArguments::parse(app.arguments().mid(1), &error);
+    if (!arguments) {
+        std::fputs(WatchArguments::usage().toLocal8Bit().constData(), stderr);
+        return fail(2, error);
+    }
+    if (arguments->help) {
+        std::fputs(WatchArguments::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    Watcher watcher(say);
+    if (!watcher.prepare(*arguments, &error))
+        return fail(2, error);
+    // The socket is open: no capability is needed any more.
+    errno = 0;
+    if (!privileges::dropAll())
+        return fail(
+            1,
+            QStringLiteral("could not drop its capabilities (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!watcher.serveMetrics(arguments->metrics, &error))
+        return fail(2, error);
+
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::stopRequested, &app, [&watcher] {
+        watcher.stop();
+        QCoreApplication::quit();
+    });
+    say(QStringLiteral("linkvigil-watch: watching %1 host(s)%2")
+            .arg(watcher.hosts().size())
+            .arg(arguments->metrics.isEmpty() ? QString() : QStringLiteral(", metrics on ") + arguments->metrics));
+    watcher.start();
+    return app.exec();
+}

@@ -1,0 +1,204 @@
+#include "metrics/MetricsServer.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+using metrics::MetricsServer;
+
+namespace {
+
+constexpr int kDeadlineMs = 1500;
+const QByteArray kGet = "GET /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n";
+
+// A client in the test's own event loop: sends once connected, gathers what
+// comes back unless told not to read.
+class Client {
+public:
+    Client(quint16 port, QByteArray request = {}, bool reading = true) : m_pending(std::move(request)) {
+        QObject::connect(&m_socket, &QTcpSocket::connected, [this] { send({}); });
+        if (reading)
+            QObject::connect(&m_socket, &QTcpSocket::readyRead, [this] { m_received += m_socket.readAll(); });
+        else
+            m_socket.setReadBufferSize(1024);
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    void send(const QByteArray& bytes) {
+        m_pending += bytes;
+        if (m_socket.state() == QAbstractSocket::ConnectedState)
+            m_socket.write(std::exchange(m_pending, {}));
+    }
+    bool closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
+    const QByteArray& received() const { return m_received; }
+
+    // The status of the next whole answer, kept in `answer`; 0 when the
+    // connection closes first.
+    int waitForAnswer() {
+        int status = 0;
+        (void)QTest::qWaitFor([&] { return (status = takeAnswer()) != 0 || closed(); }, 3000);
+        return status;
+    }
+    QByteArray answer;
+
+private:
+    int takeAnswer() {
+        static const QRegularExpression length(QStringLiteral("\r\ncontent-length: *(\\d+)\r\n"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const qsizetype end = m_received.indexOf("\r\n\r\n") + 4;
+        const qsizetype size = end + length.match(QString::fromLatin1(m_received.left(end))).captured(1).toInt();
+        if (end < 4 || m_received.size() < size)
+            return 0;
+        answer = m_received.left(size);
+        m_received.remove(0, size);
+        return answer.mid(9, 3).toInt();
+    }
+
+    QTcpSocket m_socket;
+    QByteArray m_pending;
+    QByteArray m_received;
+};
+
+} // namespace
+
+class TestMetricsServer : public QObject {
+    Q_OBJECT
+    int m_scrapes = 0;
+    int m_padding = 0;
+    MetricsServer m_server{[this] { return "scrape " + QByteArray::number(++m_scrapes) + QByteArray(m_padding, '#'); },
+                           {8 * 1024, kDeadlineMs, 64}};
+    quint16 m_port = 0;
+
+    int statusOf(const QByteArray& request, QByteArray* answer = nullptr) {
+        Client client(m_port, request);
+        const int status = client.waitForAnswer();
+        if (answer)
+            *answer = client.answer.toLower();
+        return status;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(m_server.listen({QHostAddress(QHostAddress::LocalHost), 0}), qPrintable(m_server.errorString()));
+        m_port = m_server.port();
+    }
+
+    void listenAddresses() {
+        QString error;
+        const std::pair<const char*, const char*> accepted[] = {
+            {"9100", "127.0.0.1:9100"}, {" 0.0.0.0:65535 ", "0.0.0.0:65535"}, {"[::1]:1", "[::1]:1"}};
+        for (const auto& [text, expected] : accepted)
+            QCOMPARE(
+                metrics::formatListenAddress(
+                    metrics::parseListenAddress(QString::fromUtf8(text), &error).value_or(metrics::ListenAddress{})),
+                QString::fromUtf8(expected));
+        const char* rejected[] = {
+            "",        "0",       "65536",          "+80",           "1.2.3.4:", ":9100", "::1:9100",
+            "[::1:80", "[::1]80", "[127.0.0.1]:80", "localhost:9100"};
+        for (const char* text : rejected) {
+            QVERIFY2(!metrics::parseListenAddress(QString::fromUtf8(text), &error), text);
+            QVERIFY2(error.contains(u'\'' + QString::fromUtf8(text) + u'\''), qPrintable(error));
+        }
+
+        MetricsServer second([] { return QByteArray(); });
+        QVERIFY(!second.listen({QHostAddress(QHostAddress::LocalHost), m_port}));
+        QVERIFY2(second.errorString().contains(QStringLiteral("127.0.0.1:%1: ").arg(m_port)) &&
+                     second.errorString().contains(QStringLiteral("in use")),
+                 qPrintable(second.errorString()));
+    }
+
+    void answersMetricsOnlyToGet() {
+        QByteArray answer;
+        QCOMPARE(statusOf(kGet, &answer), 200);
+        QVERIFY2(answer.contains("content-type: text/plain; version=0.0.4; charset=utf-8\r\n"), answer);
+        QVERIFY2(answer.endsWith("\r\n\r\nscrape 1"), answer);
+        QCOMPARE(statusOf("GET /metrics/x HTTP/1.1\r\n\r\n"), 404);
+        QCOMPARE(statusOf("POST /metrics HTTP/1.1\r\nContent-Length: 2\r\n\r\nhi", &answer), 405);
+        QVERIFY2(answer.contains("\r\nallow: get\r\n"), answer);
+        QCOMPARE(statusOf("GET /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello"), 413);
+
+        // Qt would answer a WebSocket upgrade a second time after us.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("WebSocket")));
+        Client upgrade(m_port, "GET /metrics HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n\r\n");
+        QCOMPARE(upgrade.waitForAnswer(), 404);
+        QTest::qWait(100);
+        QCOMPARE(upgrade.received(), QByteArray());
+        QCOMPARE(m_scrapes, 1);
+    }
+
+    // Budget and deadline are per request: a kept-alive connection may send
+    // more than 8 KiB and outlive the deadline, one timely request at a time.
+    void keptAliveConnectionStartsAfreshEachRequest() {
+        Client client(m_port);
+        for (int i = 0; i < 4; ++i) {
+            client.send("GET /metrics HTTP/1.1\r\nX-Pad: " + QByteArray(3000, 'p') + "\r\n\r\n");
+            QCOMPARE(client.waitForAnswer(), 200);
+            QTest::qWait(kDeadlineMs * 2 / 3);
+        }
+        QVERIFY(!client.closed());
+        QTRY_VERIFY_WITH_TIMEOUT(client.closed(), kDeadlineMs);
+    }
+
+    // A client that sends requests but does not take the answers is cut off
+    // once they pile up past the kernel's buffers.
+    void answersDoNotPileUp() {
+        const int before = m_scrapes;
+        m_padding = 1 << 20;
+        Client deaf(m_port, kGet.repeated(40), false);
+        QTRY_VERIFY(deaf.closed());
+        m_padding = 0;
+        QVERIFY2(m_scrapes - before < 20, qPrintable(QString::number(m_scrapes - before)));
+    }
+
+    // Idle, slow, oversized and garbage clients: each is closed in time, the
+    // server goes on answering and the event loop never stalls.
+    void hostileClientsNeverHoldTheServer() {
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start(10);
+
+        // 200 idle connections: 64 kept until the deadline, the rest closed
+        // at once. Batches stay within the listen backlog.
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < 200; ++i) {
+            idle.push_back(std::make_unique<Client>(m_port));
+            if (i % 25 == 24)
+                QTest::qWait(20);
+        }
+        const auto closed = [&] {
+            return std::count_if(idle.begin(), idle.end(), [](auto& c) { return c->closed(); });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(closed(), 136, 1000);
+        QCOMPARE(m_server.connectionCount(), 64);
+        QTRY_COMPARE_WITH_TIMEOUT(closed(), 200, kDeadlineMs + 1000);
+
+        Client garbage(m_port, "NOT HTTP AT ALL\r\n\r\n");
+        Client huge(m_port, "GET /metrics HTTP/1.1\r\nX-Big: " + QByteArray(1 << 20, 'a'));
+        Client slow(m_port, "GET /metrics HTTP/1.1\r\n");
+        QTimer drip;
+        QObject::connect(&drip, &QTimer::timeout, [&] { slow.send("X"); });
+        drip.start(1000);
+
+        QTest::qWait(100);
+        QElapsedTimer scrape;
+        scrape.start();
+        QCOMPARE(statusOf(kGet), 200);
+        QVERIFY2(scrape.elapsed() < 300, qPrintable(QString::number(scrape.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(garbage.closed() && huge.closed(), 1000);
+        QVERIFY(huge.received().isEmpty() || huge.received().startsWith("HTTP/1.1 431 "));
+        QVERIFY(!slow.closed());
+        QTRY_VERIFY_WITH_TIMEOUT(slow.closed(), kDeadlineMs);
+        QTRY_COMPARE(m_server.connectionCount(), 0);
+        QVERIFY2(longestGap < 200, qPrintable(QString::number(longestGap)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMetricsServer)
+#include "TestMetricsServer.moc"

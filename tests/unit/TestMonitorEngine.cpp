@@ -1,0 +1,191 @@
+#include "FakeClock.h"
+#include "FakeEcho.h"
+#include "FakeResolver.h"
+#include "RecordingSound.h"
+#include "ScriptedMessageBoxes.h"
+#include "engine/MonitorEngine.h"
+#include "engine/TTimer.h"
+#include "ping/TPing.h"
+#include "settings/MonitorProfile.h"
+#include "settings/TIniFile.h"
+#include "text/Inet.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// An echo channel whose outcome the test hands over when it likes, as the
+// shared socket does from the event loop.
+class FakeChannel : public IAsyncEcho {
+public:
+    void start(const EchoRequest&, Done done) override { pending = std::move(done); }
+    void cancel() override { pending = nullptr; }
+    void complete(const EchoResult& result) {
+        Done done = std::move(pending);
+        pending = nullptr;
+        done(result);
+    }
+    Done pending;
+};
+
+const std::uint32_t kHost = inet::parse(QStringLiteral("192.0.2.1"));
+
+} // namespace
+
+// The monitor engine on its own, without any window: the probe cycle over an
+// asynchronous channel, alerts as signals, the watcher's quiet retry of a
+// host that cannot be found, options used at the next reply, the profile.
+class TestMonitorEngine : public QObject {
+    Q_OBJECT
+
+    FakeClock clock;
+    RecordingSound sound;
+    FakeChannel* channel = nullptr;
+    FakeLookup* lookup = nullptr;
+    std::shared_ptr<FakeResolver> resolver = std::make_shared<FakeResolver>();
+
+    std::unique_ptr<MonitorEngine> make(IMessageBoxes* boxes = nullptr) {
+        EngineServices s;
+        s.clock = &clock;
+        s.sound = &sound;
+        s.boxes = boxes;
+        s.makePing = [this](QObject* owner) {
+            auto c = std::make_unique<FakeChannel>();
+            channel = c.get();
+            auto l = std::make_unique<FakeLookup>();
+            lookup = l.get();
+            return new TPing(owner, std::make_unique<TICMP>(std::move(c), resolver), std::move(l));
+        };
+        return std::make_unique<MonitorEngine>(s);
+    }
+
+private slots:
+    void init() { sound.played.clear(); }
+
+    void replyArrivesAfterTheTickAndWaitingTicksStepTheChart() {
+        auto e = make();
+        QSignalSpy waiting(e.get(), &MonitorEngine::chartWaitingStep);
+        QSignalSpy replied(e.get(), &MonitorEngine::chartReplyStep);
+        QSignalSpy finished(e.get(), &MonitorEngine::echoFinished);
+        e->Host = QStringLiteral("192.0.2.1");
+        e->StartButtonClick();
+        e->TimerTimer(); // resolves the dotted address at once
+        QCOMPARE(int(e->MonitorState), int(Resolved));
+        e->TimerTimer(); // sends
+        QCOMPARE(int(e->MonitorState), int(Waiting));
+        QVERIFY(channel->pending);
+        e->TimerTimer();
+        e->TimerTimer();
+        QCOMPARE(waiting.size(), 2);
+        EchoResult r;
+        r.replies = 1;
+        r.reply = FakeEcho::answered(kHost, 7, 56).reply;
+        r.roundTripNanos = 7'123'000;
+        channel->complete(r);
+        QCOMPARE(int(e->MonitorState), int(Resolved));
+        QCOMPARE(replied.size(), 1);
+        QCOMPARE(replied[0][0].toInt(), 0); // from column 0 ...
+        QCOMPARE(replied[0][1].toInt(), 2); // ... over both waiting ticks
+        QCOMPARE(e->ChartColumn, 3);
+        QCOMPARE(e->WaitTicks, 0);
+        QCOMPARE(finished[0][0].value<EchoResult>().roundTripNanos, 7'123'000);
+    }
+
+    void alertsAreSignalsAndTheRepeatEndsWhenConfirmed() {
+        auto e = make();
+        QSignalSpy changed(e.get(), &MonitorEngine::connectionChanged);
+        QSignalSpy warned(e.get(), &MonitorEngine::warningRaised);
+        MonitorOptions o = e->Options();
+        o.RepeatWarn = true;
+        o.RepeatIntervalSeconds = 3;
+        e->SetOptions(o);
+        e->Host = QStringLiteral("192.0.2.1");
+        e->StartButtonClick();
+        e->TimerTimer();
+        for (int i = 0; i < 15; ++i) {
+            e->TimerTimer();
+            channel->complete(EchoResult{0, 11010, {}, -1});
+        }
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].toBool(), false);
+        QCOMPARE(warned.size(), 1);
+        QCOMPARE(sound.played, QStringList{QStringLiteral("Carbrake.wav")});
+        QVERIFY(e->tmRepeatFail->Enabled());
+        QCOMPARE(e->tmRepeatFail->Interval(), 3000);
+        e->ConfirmWarning();
+        QVERIFY(!e->tmRepeatFail->Enabled());
+    }
+
+    void withoutBoxesAMissingHostIsLookedUpAgainAndReportedOnce() {
+        auto e = make(nullptr);
+        QSignalSpy failed(e.get(), &MonitorEngine::lookupFailed);
+        e->Host = QStringLiteral("gone.test");
+        e->StartButtonClick();
+        for (int i = 0; i < 3; ++i) {
+            e->TimerTimer();
+            lookup->complete(lookup->last().id, 11001);
+            QTRY_COMPARE(int(e->MonitorState), int(LookupFailed));
+        }
+        QCOMPARE(lookup->started.size(), std::size_t(3));
+        QCOMPARE(failed.size(), 1);
+        e->TimerTimer();
+        lookup->complete(lookup->last().id, 0, kHost);
+        QTRY_COMPARE(int(e->MonitorState), int(Resolved));
+        // A new run of failures is reported again.
+        e->cbConnectToExit();
+        lookup->complete(lookup->last().id, 11001);
+        QTRY_COMPARE(failed.size(), 2);
+    }
+
+    void cancelledEchoEndsWithoutAReplyStep() {
+        auto e = make();
+        QSignalSpy replied(e.get(), &MonitorEngine::chartReplyStep);
+        e->Host = QStringLiteral("192.0.2.1");
+        e->StartButtonClick();
+        e->TimerTimer();
+        e->TimerTimer();
+        e->Ping->CancelEcho();
+        QVERIFY(!channel->pending);
+        QCOMPARE(replied.size(), 0);
+    }
+
+    void profileComesBackThroughTheEngine() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Linkvigil.ini"));
+        {
+            TIniFile ini(file);
+            ini.WriteString(QStringLiteral("Metrics"), QStringLiteral("Listen"), QStringLiteral("127.0.0.1:9420"));
+            ini.WriteString(QStringLiteral("Logging"), QStringLiteral("LogfileLimitKb"), QStringLiteral("zz"));
+        }
+        auto e = make();
+        const MonitorProfile loaded = MonitorProfile::Load(TIniFile(file), QStringLiteral("x.log"), u'.');
+        QCOMPARE(loaded.MetricsListen, QStringLiteral("127.0.0.1:9420"));
+        QVERIFY(!e->ApplyProfile(loaded).isEmpty()); // the limit is no number
+        QCOMPARE(e->LogLimitBytes, 30 * 1024);
+        QCOMPARE(e->Host, QStringLiteral("www.kernel.org"));
+        MonitorProfile changed = e->Profile();
+        changed.Interval = 2500;
+        changed.FailFile = QStringLiteral("Bell.wav");
+        {
+            TIniFile ini(file);
+            ini.BeginUpdate();
+            changed.Save(ini, u'.');
+            ini.Commit();
+        }
+        const MonitorProfile again = MonitorProfile::Load(TIniFile(file), QString(), u'.');
+        QCOMPARE(again.Interval, 2500);
+        QCOMPARE(again.FailFile, QStringLiteral("Bell.wav"));
+        QCOMPARE(again.LogFile, QStringLiteral("x.log"));
+        // The hand-set metrics address survives a save.
+        QCOMPARE(again.MetricsListen, QStringLiteral("127.0.0.1:9420"));
+    }
+};
+
+Q_DECLARE_METATYPE(EchoResult)
+
+QTEST_GUILESS_MAIN(TestMonitorEngine)
+#include "TestMonitorEngine.moc"
