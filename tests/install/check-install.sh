@@ -46,7 +46,7 @@ fi
 [[ -x $watch ]] || fail "linkvigil-watch missing from the program folder"
 [[ $(readlink -f "$prefix/bin/linkvigil-watch") == "$(readlink -f "$watch")" ]] || fail "no launcher for linkvigil-watch"
 exec="\"${watch//%/%%}\" \$LINKVIGIL_WATCH_ARGS"
-grep -qxF "ExecStart=$exec /etc/linkvigil/%i.ini" "$system_unit" || fail "the system unit does not start the installed watcher"
+grep -qxF "ExecStart=$exec --log-dir %S/linkvigil/%i /etc/linkvigil/%i.ini" "$system_unit" || fail "the system unit does not start the installed watcher"
 grep -qxF "ExecStart=$exec %E/linkvigil/" "$user_unit" || fail "the user unit does not start the installed watcher"
 grep -q "^ExecStart=$final/lib/linkvigil/linkvigil-watch " "$stage/lib/systemd/system/linkvigil-watch@.service" || fail "staged system unit"
 

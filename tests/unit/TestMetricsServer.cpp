@@ -97,8 +97,8 @@ private slots:
                     metrics::parseListenAddress(QString::fromUtf8(text), &error).value_or(metrics::ListenAddress{})),
                 QString::fromUtf8(expected));
         const char* rejected[] = {
-            "",        "0",       "65536",          "+80",           "1.2.3.4:", ":9100", "::1:9100",
-            "[::1:80", "[::1]80", "[127.0.0.1]:80", "localhost:9100"};
+            "",         "0",          "65536",   "+80",     "1.2.3.4:",       ":9100",         "::1:9100",
+            "1.2.3:80", "127.1:9100", "[::1:80", "[::1]80", "[127.0.0.1]:80", "localhost:9100"};
         for (const char* text : rejected) {
             QVERIFY2(!metrics::parseListenAddress(QString::fromUtf8(text), &error), text);
             QVERIFY2(error.contains(u'\'' + QString::fromUtf8(text) + u'\''), qPrintable(error));

@@ -46,8 +46,11 @@ std::optional<ListenAddress> parseListenAddress(const QString& text, QString* er
     ListenAddress listen;
     if (!host.isEmpty()) {
         // A literal address only: the endpoint never waits on a name lookup.
+        // IPv4 in its four dotted parts only: the short forms ("127.1",
+        // "1.2.3") name another address than the one written.
         const bool known = listen.address.setAddress(host);
-        if (!known || bracketed != (listen.address.protocol() == QAbstractSocket::IPv6Protocol))
+        const bool ipv6 = listen.address.protocol() == QAbstractSocket::IPv6Protocol;
+        if (!known || bracketed != ipv6 || (!ipv6 && listen.address.toString() != host))
             return fail(QStringLiteral("'%1' is not an IP address").arg(host));
     }
     const auto number = parsePort(port);
