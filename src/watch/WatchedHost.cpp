@@ -1,5 +1,6 @@
 #include "WatchedHost.h"
 
+#include "Exception.h"
 #include "metrics/EngineFeed.h"
 
 #include <QDateTime>
@@ -52,8 +53,13 @@ void WatchedHost::reportChange(bool up) {
 void WatchedHost::start() {
     m_engine.StartButtonClick();
     // The first tick looks the host up, as leaving the address field does
-    // in the window; the echoes follow.
-    m_engine.TimerTimer();
+    // in the window; the echoes follow. A lookup that cannot even start is
+    // tried again at the next tick.
+    try {
+        m_engine.TimerTimer();
+    } catch (const Exception& e) {
+        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, e.Message()));
+    }
 }
 
 void WatchedHost::stop() {

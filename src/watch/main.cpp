@@ -34,6 +34,10 @@ int main(int argc, char* argv[]) {
         return fail(1, QStringLiteral("could not lower its capabilities"));
     if (!StopSignals::block())
         return fail(1, QStringLiteral("could not block SIGTERM and SIGINT"));
+    // Qt's own event loop rather than GLib's: nothing here needs GLib, and
+    // the plain loop is the lighter one for a process that runs for days.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
 
     QString error;
