@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     QuietDesktop quiet;
     TApplication::SetMessageBoxes(&quiet);
-    MainFormServices services{&clock, &quiet, &quiet, &quiet, {}, folder.path() + u'/', {}};
+    MainFormServices services{&clock, &quiet, &quiet, &quiet, {}, folder.path() + u'/', {}, nullptr, nullptr, {}};
     BenchWindows windows(services, &quiet, &quiet);
     TMainForm& main = windows.main;
     main.show();

@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
     QuietDesktop quiet;
     QtSoundPlayer sound(program);
     TApplication::SetMessageBoxes(&quiet);
-    MainFormServices services{&clock, &sound, &quiet, &quiet, {}, program, {}};
+    MainFormServices services{&clock, &sound, &quiet, &quiet, {}, program, {}, nullptr, nullptr, {}};
     BenchWindows windows(services, &sound, &quiet);
     TMainForm& main = windows.main;
     main.show();

@@ -7,7 +7,7 @@
 # Files made at install time go below $DESTDIR like the others, while naming
 # the programs at their final place in the prefix.
 set(LINKVIGIL_INSTALL_DIR lib/linkvigil)
-install(TARGETS linkvigil linkvigil-echo RUNTIME DESTINATION ${LINKVIGIL_INSTALL_DIR})
+install(TARGETS linkvigil linkvigil-echo linkvigil-report RUNTIME DESTINATION ${LINKVIGIL_INSTALL_DIR})
 install(FILES
     ${LINKVIGIL_PROGRAM_DIR}/Carbrake.wav
     ${LINKVIGIL_PROGRAM_DIR}/Chimes.wav

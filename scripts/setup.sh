@@ -14,6 +14,7 @@ packages=(
   libcap2-bin                    # setcap, for the capability test
   clang                          # the fuzz target (libFuzzer)
   clang-format                   # the formatting check
+  poppler-utils                  # pdftotext and pdftoppm, to read back the outage report in its tests
 )
 
 missing=()

@@ -4,13 +4,17 @@
 
 #include "Forms.h"
 #include "TApplication.h"
+#include "clock/Stopwatch.h"
 #include "clock/SystemClock.h"
+#include "icmp/EchoMux.h"
 #include "icmp/Privileges.h"
 #include "icmp/TICMPException.h"
+#include "ledger/RouteProbe.h"
 #include "logform/QtFileDialogs.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
 #include "metrics/EngineEndpoint.h"
+#include "outages/TOutagesForm.h"
 #include "seams/DesktopShell.h"
 #include "seams/QtMessageBoxes.h"
 #include "sound/QtSoundPlayer.h"
@@ -63,6 +67,15 @@ int main(int argc, char* argv[]) {
     services.boxes = &boxes;
     services.programDirectory = programDirectory;
     services.regional = RegionalSettings::fromLocale(QLocale::system());
+    // The outage ledger's clocks, routes and gateway echoes; without a
+    // socket for the latter, outages get only the local side's causes.
+    SystemStopwatch stopwatch;
+    NetlinkRouteSource routes;
+    std::unique_ptr<EchoMux> probes = EchoMux::open(SocketKind::Auto, nullptr);
+    services.stopwatch = &stopwatch;
+    services.routes = &routes;
+    if (probes)
+        services.makeProbeChannel = [&probes] { return probes->channel(); };
 
     std::unique_ptr<TMainForm> mainForm;
     QString socketError;
@@ -92,7 +105,9 @@ int main(int argc, char* argv[]) {
     LogForm = &logForm;
     TfrmWarn warnForm;
     frmWarn = &warnForm;
-    ConnectForms(MainForm, LogForm, frmWarn);
+    TOutagesForm outagesForm(nullptr, &fileDialogs);
+    OutagesForm = &outagesForm;
+    ConnectForms(MainForm, LogForm, frmWarn, OutagesForm);
 
     // The metrics endpoint, when the settings file asks for one; a problem
     // with it is told in the status line and changes nothing else.
@@ -106,6 +121,7 @@ int main(int argc, char* argv[]) {
 
     MainForm->show();
     const int result = app.exec();
+    OutagesForm = nullptr;
     frmWarn = nullptr;
     LogForm = nullptr;
     MainForm = nullptr;

@@ -1,16 +1,26 @@
 #include "Forms.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
+#include "outages/TOutagesForm.h"
 #include "warnform/TfrmWarn.h"
 
 TMainForm* MainForm = nullptr;
 TLogForm* LogForm = nullptr;
 TfrmWarn* frmWarn = nullptr;
+TOutagesForm* OutagesForm = nullptr;
 
-void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn) {
+void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages) {
     MonitorEngine* engine = main->Engine;
     QObject::connect(engine, &MonitorEngine::warningRaised, warn, &TfrmWarn::ShowWarning);
     QObject::connect(engine, &MonitorEngine::warningCleared, warn, &QWidget::hide);
     QObject::connect(warn, &TfrmWarn::confirmed, engine, &MonitorEngine::ConfirmWarning);
     QObject::connect(logForm, &TLogForm::saveRequested, main, [main] { main->SaveButtonClick(nullptr); });
+    if (!outages)
+        return;
+    // The outage window follows the ledger as the engine keeps it.
+    QObject::connect(engine, &MonitorEngine::outageRow, outages, &TOutagesForm::addRow);
+    QObject::connect(engine, &MonitorEngine::outageInProgress, outages,
+                     [outages](const LedgerRow& row) { outages->setInProgress(row); });
+    QObject::connect(engine, &MonitorEngine::outageCleared, outages,
+                     [outages] { outages->setInProgress(std::nullopt); });
 }

@@ -5,9 +5,12 @@
 
 QString WatchArguments::usage() {
     return QStringLiteral("usage: linkvigil-watch [--metrics [ADDR:]PORT] [--log-dir DIR] CONFIG.ini|DIR ...\n"
+                          "       linkvigil-watch [--log-dir DIR] --report FROM..TO CONFIG.ini OUT.pdf\n"
                           "Watches the host of each settings file (a folder: each *.ini in it) until\n"
                           "SIGTERM or SIGINT; --metrics serves GET /metrics for Prometheus (address\n"
-                          "127.0.0.1 unless given); --log-dir holds the relative log names.\n");
+                          "127.0.0.1 unless given); --log-dir holds the relative log names.\n"
+                          "--report writes the outage report of one host for a period (dates or\n"
+                          "date-times; an empty end is now, an empty start 30 days before the end).\n");
 }
 
 std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments, QString* error) {
@@ -33,6 +36,11 @@ std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments
             if (!v)
                 return std::nullopt;
             result.metrics = *v;
+        } else if (!optionsDone && arg == u"--report") {
+            const auto v = value(arg);
+            if (!v)
+                return std::nullopt;
+            result.reportPeriod = *v;
         } else if (!optionsDone && arg == u"--log-dir") {
             const auto v = value(arg);
             if (!v)
@@ -48,6 +56,13 @@ std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments
         } else {
             paths << arg;
         }
+    }
+    if (!result.reportPeriod.isEmpty()) {
+        if (paths.size() != 2 || !result.metrics.isEmpty()) {
+            *error = QStringLiteral("--report takes one settings file and the PDF to write");
+            return std::nullopt;
+        }
+        result.reportFile = paths.takeLast();
     }
     if (paths.isEmpty()) {
         *error = QStringLiteral("no settings file given");

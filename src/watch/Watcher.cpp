@@ -57,6 +57,9 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
     EngineServices services;
     services.clock = &m_clock;
     services.regional = regional;
+    services.stopwatch = &m_stopwatch;
+    services.routes = &m_routes;
+    services.makeProbeChannel = [this] { return m_mux->channel(); };
     services.makePing = [this, resolver](QObject* owner) {
         auto icmp = std::make_unique<TICMP>(m_mux->channel(), resolver);
         return new TPing(owner, std::move(icmp), std::make_unique<ThreadedLookup>(resolver));

@@ -2,7 +2,9 @@
 
 #include "WatchArguments.h"
 #include "WatchedHost.h"
+#include "clock/Stopwatch.h"
 #include "clock/SystemClock.h"
+#include "ledger/RouteProbe.h"
 
 #include <QObject>
 
@@ -40,6 +42,8 @@ public:
 private:
     Report m_report;
     SystemClock m_clock;
+    SystemStopwatch m_stopwatch;
+    NetlinkRouteSource m_routes;
     std::unique_ptr<EchoMux> m_mux;
     std::vector<std::unique_ptr<WatchedHost>> m_hosts;
     std::unique_ptr<metrics::MetricsServer> m_metrics;

@@ -2,12 +2,15 @@
 // one thread until SIGTERM or SIGINT, with their logs and, if asked for,
 // their metrics for Prometheus. Exit status 2: bad arguments or settings.
 
+#include "HostSettings.h"
 #include "StopSignals.h"
 #include "WatchArguments.h"
 #include "Watcher.h"
 #include "icmp/Privileges.h"
+#include "ledger/LedgerFile.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +26,20 @@ void say(const QString& line) {
 int fail(int status, const QString& message) {
     say(QStringLiteral("linkvigil-watch: ") + message);
     return status;
+}
+
+// The report is drawn by linkvigil-report, beside this program: drawing
+// needs Qt Gui, which the watcher itself does without.
+int writeReport(const WatchArguments& arguments) {
+    QString problem;
+    const QString file = arguments.settingsFiles.value(0);
+    const auto settings = HostSettings::load(file, arguments.logDirectory, u'.', &problem);
+    if (!settings)
+        return fail(2, QStringLiteral("%1: %2").arg(file, problem));
+    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/linkvigil-report");
+    const int status = QProcess::execute(tool, {arguments.reportPeriod, LedgerFile::ledgerPath(settings->logPath()),
+                                                settings->host(), arguments.reportFile});
+    return status >= 0 ? status : fail(1, QStringLiteral("cannot run %1").arg(tool));
 }
 
 } // namespace
@@ -50,6 +67,9 @@ int main(int argc, char* argv[]) {
         std::fputs(WatchArguments::usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+
+    if (!arguments->reportPeriod.isEmpty())
+        return writeReport(*arguments);
 
     Watcher watcher(say);
     if (!watcher.prepare(*arguments, &error))

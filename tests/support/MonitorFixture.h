@@ -11,6 +11,7 @@
 #include "TApplication.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
+#include "outages/TOutagesForm.h"
 #include "ping/TPing.h"
 #include "warnform/TfrmWarn.h"
 
@@ -34,6 +35,7 @@ struct MonitorFixture {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TLogForm> logForm;
     std::unique_ptr<TfrmWarn> warn;
+    std::unique_ptr<TOutagesForm> outages;
     // The system's ICMP socket and resolver instead of the fakes.
     bool makeRealPing = false;
 
@@ -62,10 +64,14 @@ struct MonitorFixture {
         LogForm = logForm.get();
         warn = std::make_unique<TfrmWarn>();
         frmWarn = warn.get();
-        ConnectForms(main.get(), logForm.get(), warn.get());
+        outages = std::make_unique<TOutagesForm>(nullptr, &fileDialogs);
+        OutagesForm = outages.get();
+        ConnectForms(main.get(), logForm.get(), warn.get(), outages.get());
     }
 
     ~MonitorFixture() {
+        outages.reset();
+        OutagesForm = nullptr;
         warn.reset();
         logForm.reset();
         main.reset();

@@ -66,10 +66,16 @@ private slots:
         HostMetrics odd(QStringLiteral("a\"b\\c\nd"), QString());
         plain.recordOutcome(reply(1'000'000), {});
         odd.recordOutcome(EchoResult{}, QStringLiteral("Destination host \"unreachable\""));
+        plain.recordOutage(QStringLiteral("Beyond the gateway"), 5'012);
+        plain.recordOutage(QStringLiteral("Beyond the gateway"), 1'000);
         const QByteArray text = metrics::exposition({&plain, &odd});
 
-        QCOMPARE(text.count("# HELP "), 7);
-        QCOMPARE(text.count("# TYPE "), 7);
+        QCOMPARE(text.count("# HELP "), 9);
+        QCOMPARE(text.count("# TYPE "), 9);
+        QVERIFY(hasLine(text, "linkvigil_outages_total{host=\"example.net\",address=\"198.51.100.7\","
+                              "cause=\"Beyond the gateway\"} 2"));
+        QVERIFY(hasLine(text, "linkvigil_outage_seconds_total{host=\"example.net\",address=\"198.51.100.7\","
+                              "cause=\"Beyond the gateway\"} 6.012"));
         QVERIFY(hasLine(text, "# TYPE linkvigil_round_trip_seconds histogram"));
         QVERIFY(hasLine(text, "linkvigil_echo_losses_by_status_total{host=\"a\\\"b\\\\c\\nd\",address=\"\","
                               "status=\"Destination host \\\"unreachable\\\"\"} 1"));

@@ -1,2 +1,3 @@
 target_sources(linkvigil_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SystemClock.cpp ${CMAKE_CURRENT_LIST_DIR}/SystemClock.h)
 target_sources(linkvigil_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/DateTime.cpp ${CMAKE_CURRENT_LIST_DIR}/DateTime.h)
+target_sources(linkvigil_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Stopwatch.cpp ${CMAKE_CURRENT_LIST_DIR}/Stopwatch.h)

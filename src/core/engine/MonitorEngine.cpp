@@ -4,6 +4,8 @@
 
 #include "Exception.h"
 #include "TTimer.h"
+#include "icmp/AsyncEcho.h"
+#include "ledger/LedgerFile.h"
 #include "ping/TPing.h"
 
 #include <algorithm>
@@ -16,7 +18,12 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent) : 
     Ping->SetFlags(0);
     Ping->OnEchoReply = [this](QObject* sender, TICMP* icmp, int error) { PingEchoReply(sender, icmp, error); };
     Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
-    Ping->OnEchoRequest = [this](QObject*, TICMP*) { emit echoSent(); };
+    Ping->OnEchoRequest = [this](QObject*, TICMP*) {
+        trackSent();
+        emit echoSent();
+    };
+    Outages.onRow = [this](const LedgerRow& row) { keepRow(row); };
+    Outages.onOpen = [this](const LedgerRow* open) { keepOpen(open); };
     Timer = new TTimer(this);
     tmRepeatFail = new TTimer(this);
     connect(Timer, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::TimerTimer); });
@@ -51,6 +58,7 @@ QString MonitorEngine::ApplyProfile(const MonitorProfile& profile) {
     LoggingEnabled = profile.UseLogging;
     LogFileName = profile.LogFile;
     PeriodLength = profile.Period;
+    OutageEchoes = profile.OutageEchoes;
     QString error;
     LogLimitBytes = profile.LimitBytes(&error);
     m_options.SoundFail = profile.SoundFail;
@@ -79,6 +87,7 @@ MonitorProfile MonitorEngine::Profile() const {
     p.UseLogging = LoggingEnabled;
     p.LogFile = LogFileName;
     p.Period = PeriodLength;
+    p.OutageEchoes = OutageEchoes;
     p.LogChanges = m_options.LogChanges;
     p.LogAverages = m_options.LogAverages;
     p.PeriodAmount = m_options.PeriodAmount;

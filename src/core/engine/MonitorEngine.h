@@ -2,6 +2,7 @@
 
 #include "clock/Clock.h"
 #include "icmp/EchoTransport.h"
+#include "ledger/OutageTracker.h"
 #include "log/LogFile.h"
 #include "settings/MonitorProfile.h"
 #include "text/Regional.h"
@@ -12,8 +13,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
+class IAsyncEcho;
+class LedgerFile;
 class IClock;
+class IRouteSource;
+class IStopwatch;
 class IMessageBoxes;
 class ISoundPlayer;
 class TICMP;
@@ -55,6 +62,13 @@ struct EngineServices {
     // The folder a relative log name is relative to, with its trailing "/".
     QString logDirectory;
     RegionalSettings regional;
+    // Optional, for the outage ledger: the clocks that tell sleep from
+    // outage (without them no ledger is kept), the kernel's routes and a
+    // channel for echoes to the gateway (without them outages have no cause,
+    // or only the local side's).
+    IStopwatch* stopwatch = nullptr;
+    IRouteSource* routes = nullptr;
+    std::function<std::unique_ptr<IAsyncEcho>()> makeProbeChannel;
 };
 
 // One watched host: the probe cycle, the reliability index with its 30 % and
@@ -93,6 +107,9 @@ public:
     TDateTime PeriodStart = 0;
     TDateTime PeriodEnd = 0;
     TDateTime PeriodLength = OneMinute;
+    // Outage ledger.
+    OutageTracker Outages;
+    int OutageEchoes = 2;
 
     // Takes over the settings file's values, the first address as the host,
     // and starts the averaging window. A size limit that is no number gives
@@ -165,9 +182,29 @@ signals:
     void logFailed(const QString& message);
     // An error a handler ran into, for the front end's error box.
     void failed(const QString& message);
+    // The ledger: a finished outage or gap, the outage in progress as it
+    // begins and changes, and its end.
+    void outageRow(const LedgerRow& row);
+    void outageInProgress(const LedgerRow& row);
+    void outageCleared();
 
 private:
     void startLookup();
+    // The outage ledger's part of the cycle (MonitorEngine_Outages.cpp).
+    void trackerSettings();
+    void trackTick();
+    void trackSent();
+    // Returns whether the echo counts for the index.
+    bool trackDone(bool answered);
+    void trackStop(const QString& note);
+    void diagnose();
+    // The ledger file beside the log: rows, the outage in progress, and the
+    // one a killed run left behind. A failure is told once in the status line.
+    LedgerFile& ledger();
+    void keepRow(const LedgerRow& row);
+    void keepOpen(const LedgerRow* open);
+    void completeLeftOver();
+    void reportLedger(const QString& message);
     void reportLog(const QString& path, const logfile::Outcome& outcome);
     void guarded(void (MonitorEngine::*step)());
     void setAddressText(const QString& text) { emit addressTextChanged(text); }
@@ -177,4 +214,10 @@ private:
     bool m_logFailing = false;    // reported, and not written since
     bool m_lookupFailing = false; // reported, and not found since
     bool m_shutDown = false;
+    std::unique_ptr<IAsyncEcho> m_gatewayProbe;
+    std::vector<std::uint8_t> m_probeData;
+    std::int64_t m_lastDiagnosisMs = 0;
+    bool m_diagnosed = false;
+    std::unique_ptr<LedgerFile> m_ledger;
+    bool m_ledgerFailing = false;
 };

@@ -21,6 +21,9 @@ struct BusyGuard {
 } // namespace
 
 void MonitorEngine::TimerTimer() {
+    // Every tick tells the ledger the program is awake, also while an echo
+    // is being waited for.
+    trackTick();
     if (TickBusy)
         return;
     TickBusy = true;
@@ -91,11 +94,13 @@ void MonitorEngine::PingDnsLookupDone(QObject*, std::uint16_t Error) {
 
 std::int32_t MonitorEngine::SetInterval(std::int32_t milliseconds) {
     Timer->SetInterval(std::clamp(milliseconds, 200, 60000));
+    trackerSettings();
     return Timer->Interval();
 }
 
 std::int32_t MonitorEngine::SetTimeout(std::int32_t milliseconds) {
     Ping->SetTimeout(std::clamp(milliseconds, 500, 10000));
+    trackerSettings();
     return Ping->Timeout();
 }
 
@@ -113,6 +118,8 @@ QString MonitorEngine::ResolvedIP() const {
 
 void MonitorEngine::StartButtonClick() {
     emit statusCleared();
+    trackerSettings();
+    completeLeftOver();
     Timer->SetEnabled(true);
     emit runningChanged(true);
     PeriodStart = Clock().Now();
@@ -126,6 +133,7 @@ void MonitorEngine::StopButtonClick() {
     PeriodEnd = Clock().Now();
     LogPeriodAverage();
     Timer->SetEnabled(false);
+    trackStop(QStringLiteral("ended by Stop"));
     emit runningChanged(false);
 }
 
@@ -140,6 +148,7 @@ void MonitorEngine::ConfirmWarning() {
 void MonitorEngine::Shutdown() {
     m_shutDown = true;
     Timer->SetEnabled(false);
+    trackStop(QStringLiteral("ended by Stop"));
     tmRepeatFail->SetEnabled(false);
     emit warningCleared();
 }

@@ -30,6 +30,12 @@ void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
     // 2. Chart.
     emit chartReplyStep(ChartColumn, WaitTicks, answered, reply.RoundTripTime, Ping->Timeout());
     chartcolumns::advance(ChartColumn, WaitTicks, ChartWidth);
+    // An echo whose wait a sleep or a hold-up cut through tells nothing of
+    // the link: it is not fed to the index.
+    if (!trackDone(answered)) {
+        MonitorState = Resolved;
+        return;
+    }
     // 3.-5. Index, gauge, caption.
     ReliabilityIndex = reliability::next(ReliabilityIndex, answered);
     const int percent = reliability::percent(ReliabilityIndex);

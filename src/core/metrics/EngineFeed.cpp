@@ -19,5 +19,9 @@ void metrics::follow(MonitorEngine& engine, HostMetrics& record) {
         [&record](const EchoResult& result, const QString& statusText) { record.recordOutcome(result, statusText); });
     QObject::connect(&engine, &MonitorEngine::progressChanged, &engine,
                      [&engine, &record](int) { record.setIndex(engine.ReliabilityIndex / 1000.0); });
+    QObject::connect(&engine, &MonitorEngine::outageRow, &engine, [&record](const LedgerRow& row) {
+        if (row.kind == LedgerRow::Kind::Outage)
+            record.recordOutage(row.cause, row.durationMs);
+    });
     QObject::connect(&engine, &MonitorEngine::connectionChanged, &engine, [&record](bool up) { record.setUp(up); });
 }

@@ -11,6 +11,8 @@ constexpr char kLossesByStatus[] = "linkvigil_echo_losses_by_status_total";
 constexpr char kRoundTrip[] = "linkvigil_round_trip_seconds";
 constexpr char kReliability[] = "linkvigil_reliability_ratio";
 constexpr char kUp[] = "linkvigil_connection_up";
+constexpr char kOutages[] = "linkvigil_outages_total";
+constexpr char kOutageSeconds[] = "linkvigil_outage_seconds_total";
 
 QByteArray count(std::uint64_t value) {
     return QByteArray::number(static_cast<qulonglong>(value));
@@ -113,6 +115,16 @@ QByteArray exposition(const std::vector<const HostMetrics*>& hosts) {
     out.perHost(kReliability, [](const HostMetrics& h) { return QByteArray::number(h.index(), 'g', 15); });
     out.family(kUp, "gauge", "1 while the alerts count the connection as up, else 0.");
     out.perHost(kUp, [](const HostMetrics& h) { return QByteArray(h.up() ? "1" : "0"); });
+
+    out.family(kOutages, "counter", "Finished outages, by the cause they were put down to.");
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        for (const auto& [cause, outages] : hosts[i]->outagesByCause())
+            out.sample(kOutages, out.labels(i) + ",cause=\"" + escapeLabelValue(cause) + '"', count(outages));
+    out.family(kOutageSeconds, "counter", "Time the finished outages lasted, by cause.");
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        for (const auto& [cause, millis] : hosts[i]->outageMillisByCause())
+            out.sample(kOutageSeconds, out.labels(i) + ",cause=\"" + escapeLabelValue(cause) + '"',
+                       microsAsSeconds(millis * 1000));
     return out.take();
 }
 

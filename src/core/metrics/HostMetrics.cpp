@@ -32,4 +32,10 @@ void HostMetrics::setIndex(double ratio) {
     m_index = std::isnan(ratio) ? 0 : std::clamp(ratio, 0.0, 1.0);
 }
 
+void HostMetrics::recordOutage(const QString& cause, std::int64_t durationMs) {
+    const QString name = cause.isEmpty() ? QStringLiteral("unknown") : cause;
+    m_outages[name] += 1;
+    m_outageMillis[name] += static_cast<std::uint64_t>(std::max<std::int64_t>(durationMs, 0));
+}
+
 } // namespace metrics

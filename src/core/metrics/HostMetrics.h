@@ -37,6 +37,8 @@ public:
     // The reliability index as a ratio, kept within 0..1.
     void setIndex(double ratio);
     void setUp(bool up) { m_up = up; }
+    // A finished outage, under the cause it was put down to.
+    void recordOutage(const QString& cause, std::int64_t durationMs);
 
     std::uint64_t requests() const { return m_requests; }
     std::uint64_t replies() const { return m_replies; }
@@ -47,6 +49,9 @@ public:
     std::uint64_t roundTripSumMicros() const { return m_roundTripSumMicros; }
     double index() const { return m_index; }
     bool up() const { return m_up; }
+    // Per cause: outages, and their time in milliseconds.
+    const std::map<QString, std::uint64_t>& outagesByCause() const { return m_outages; }
+    const std::map<QString, std::uint64_t>& outageMillisByCause() const { return m_outageMillis; }
 
 private:
     void observeRoundTrip(std::int64_t micros);
@@ -61,6 +66,8 @@ private:
     std::uint64_t m_roundTripSumMicros = 0;
     double m_index = 0;
     bool m_up = false;
+    std::map<QString, std::uint64_t> m_outages;
+    std::map<QString, std::uint64_t> m_outageMillis;
 };
 
 } // namespace metrics

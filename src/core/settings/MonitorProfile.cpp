@@ -32,6 +32,7 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     p.PeriodAmount = ini.ReadString(Logging, settings::PeriodAmount, p.PeriodAmount);
     p.PeriodType = ini.ReadInteger(Logging, settings::PeriodType, p.PeriodType);
     p.LimitLogfile = ini.ReadBool(Logging, settings::LimitLogfile, p.LimitLogfile);
+    p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
     return p;
 }

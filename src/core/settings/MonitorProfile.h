@@ -28,6 +28,9 @@ struct MonitorProfile {
     std::int32_t PeriodType = 0;
     bool LimitLogfile = true;
     QString LogfileLimitKb = QStringLiteral("30");
+    // Lost echoes in a row that make an outage (at least 1); set by hand,
+    // kept by a save.
+    std::int32_t OutageEchoes = 2;
     // [WarningSound]
     bool SoundFail = true;
     QString FailFile = QStringLiteral("Carbrake.wav");

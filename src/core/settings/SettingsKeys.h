@@ -34,6 +34,7 @@ inline const QString RepeatWarn = QStringLiteral("RepeatWarn");
 inline const QString RepeatInterval = QStringLiteral("RepeatInterval");
 inline const QString SoundBack = QStringLiteral("SoundBack");
 inline const QString BackFile = QStringLiteral("BackFile");
+inline const QString OutageEchoes = QStringLiteral("OutageEchoes");
 inline const QString Metrics = QStringLiteral("Metrics");
 inline const QString Listen = QStringLiteral("Listen");
 

@@ -151,6 +151,8 @@ void TMainForm::createControls() {
     ggReliab->setToolTip(QStringLiteral("This performance index indicates the network connection's reliability"));
     lbHelp = link(this, "lbHelp", "Help File", {8, 136, 41, 13});
     InfoLabel = link(this, "InfoLabel", "Web Info", {64, 136, 44, 13});
+    // Below the two links, where the layout has room: nothing else moves.
+    lbOutages = link(this, "lbOutages", "Outages", {8, 152, 41, 13});
     StartButton =
         control(new QPushButton(icons::checkMark(), QStringLiteral("Start"), this), "StartButton", {152, 136, 65, 25});
     StopButton =
@@ -184,6 +186,9 @@ void TMainForm::createControls() {
     engine.makePing = m_services.makePing;
     engine.logDirectory = m_services.programDirectory;
     engine.regional = m_services.regional;
+    engine.stopwatch = m_services.stopwatch;
+    engine.routes = m_services.routes;
+    engine.makeProbeChannel = m_services.makeProbeChannel;
     Engine = new MonitorEngine(engine, this);
     followEngine();
 
@@ -215,6 +220,7 @@ void TMainForm::FormCreate() {
     FBox->update();
     lbHelp->setCursor(Qt::PointingHandCursor);
     InfoLabel->setCursor(Qt::PointingHandCursor);
+    lbOutages->setCursor(Qt::PointingHandCursor);
 }
 
 // Closing the main window ends the program, whatever else is showing: the
@@ -279,6 +285,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
         if (watched == InfoLabel) {
             runGuarded([this] { InfoLabelClick(); });
+            return true;
+        }
+        if (watched == lbOutages) {
+            runGuarded([this] { lbOutagesClick(); });
             return true;
         }
     }

@@ -36,6 +36,10 @@ struct MainFormServices {
     std::function<TPing*(QObject* owner)> makePing;
     QString programDirectory; // with a trailing "/"
     RegionalSettings regional;
+    // For the outage ledger; see EngineServices.
+    IStopwatch* stopwatch = nullptr;
+    IRouteSource* routes = nullptr;
+    std::function<std::unique_ptr<IAsyncEcho>()> makeProbeChannel;
 };
 
 // The main window: a view of one monitor engine. It shows the engine's
@@ -62,6 +66,7 @@ public:
     TGauge* ggReliab;
     QLabel* lbHelp;
     QLabel* InfoLabel;
+    QLabel* lbOutages;
     QPushButton* StartButton;
     QPushButton* StopButton;
     QPushButton* SaveButton;
@@ -101,6 +106,7 @@ public:
     void InfoLabelClick();
     void lbHelpClick();
     void btnViewLogClick();
+    void lbOutagesClick();
 
     // A message of the program's own in the status line.
     void ShowStatus(const QString& message);

@@ -2,7 +2,9 @@
 
 #include "Forms.h"
 #include "TMainForm.h"
+#include "ledger/LedgerFile.h"
 #include "logform/TLogForm.h"
+#include "outages/TOutagesForm.h"
 #include "seams/IMessageBoxes.h"
 #include "seams/IShell.h"
 
@@ -36,4 +38,13 @@ void TMainForm::btnViewLogClick() {
                                    "Choose a default application for plain text files (text/plain).")
                         .arg(path),
                     IMessageBoxes::OK);
+}
+
+void TMainForm::lbOutagesClick() {
+    if (!OutagesForm)
+        return;
+    OutagesForm->setLedger(LedgerFile::ledgerPath(Engine->LogFilePath()), Engine->Host);
+    OutagesForm->show();
+    OutagesForm->raise();
+    OutagesForm->activateWindow();
 }

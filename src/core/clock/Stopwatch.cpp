@@ -1,0 +1,18 @@
+#include "Stopwatch.h"
+
+#include <time.h>
+
+namespace {
+
+std::int64_t millis(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return std::int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1'000'000;
+}
+
+} // namespace
+
+Moment SystemStopwatch::now() const {
+    const QDateTime local = QDateTime::currentDateTime();
+    return {millis(CLOCK_MONOTONIC), millis(CLOCK_BOOTTIME), local.toOffsetFromUtc(local.offsetFromUtc())};
+}

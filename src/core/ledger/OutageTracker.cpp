@@ -1,0 +1,148 @@
+#include "OutageTracker.h"
+
+#include <algorithm>
+
+namespace {
+
+// Boot-time running ahead of monotonic time by more than this is a sleep;
+// the two clocks agree to well within it otherwise.
+constexpr std::int64_t kSleepSlackMs = 1000;
+
+} // namespace
+
+void OutageTracker::setHost(const QString& host, const QString& address) {
+    m_host = host;
+    m_address = address;
+}
+
+void OutageTracker::observe(const Moment& at) {
+    if (m_last) {
+        const std::int64_t awake = at.monotonicMs - m_last->monotonicMs;
+        const std::int64_t slept = (at.boottimeMs - m_last->boottimeMs) - awake;
+        const std::int64_t heldUpAfter = 3 * std::int64_t{m_settings.intervalMs} + m_settings.timeoutMs;
+        if (slept > kSleepSlackMs) {
+            recordGap(*m_last, at, QStringLiteral("the system was asleep"));
+            m_afterWake = true;
+        } else if (awake > heldUpAfter) {
+            recordGap(*m_last, at, QStringLiteral("Linkvigil was held up"));
+        }
+    }
+    m_last = at;
+}
+
+void OutageTracker::recordGap(const Moment& from, const Moment& to, const QString& note) {
+    // Whatever was going on stops at the gap: an outage ends where watching
+    // ended, and a run of losses starts afresh.
+    if (m_open)
+        endOutage(from, QStringLiteral("ended by a monitoring gap"));
+    m_lost = 0;
+    m_causeCounts.clear();
+    if (m_sent)
+        m_gapDuringEcho = true;
+    LedgerRow gap;
+    gap.kind = LedgerRow::Kind::Gap;
+    gap.start = from.wall;
+    gap.end = to.wall;
+    gap.durationMs = to.boottimeMs - from.boottimeMs;
+    gap.host = m_host;
+    gap.address = m_address;
+    gap.note = note;
+    if (onRow)
+        onRow(gap);
+}
+
+void OutageTracker::tick(const Moment& at) {
+    observe(at);
+}
+
+void OutageTracker::echoSent(const Moment& at) {
+    observe(at);
+    m_sent = at;
+    m_gapDuringEcho = false;
+}
+
+bool OutageTracker::echoDone(bool answered, const QString& status, const Moment& at) {
+    observe(at);
+    const std::optional<Moment> sent = m_sent;
+    m_sent.reset();
+    if (m_gapDuringEcho || !sent)
+        return false;
+    if (answered) {
+        if (m_open)
+            endOutage(at, QString());
+        m_lost = 0;
+        m_causeCounts.clear();
+        m_afterWake = false;
+        return true;
+    }
+    if (m_lost == 0) {
+        m_firstLost = *sent;
+        m_firstStatus = status;
+    }
+    ++m_lost;
+    if (!m_open && m_lost >= std::max(1, m_settings.outageEchoes)) {
+        m_open = true;
+        m_row = {};
+        m_row.kind = LedgerRow::Kind::Outage;
+        m_row.start = m_firstLost.wall;
+        m_row.host = m_host;
+        m_row.address = m_address;
+        m_row.firstStatus = m_firstStatus;
+        if (m_afterWake)
+            m_row.cause = cause::AfterWakeUp;
+    }
+    if (m_open) {
+        m_row.echoesLost = m_lost;
+        publishOpen();
+    }
+    return true;
+}
+
+void OutageTracker::causeSeen(const QString& seen, const QString& gateway, const QString& interface,
+                              const QString& note) {
+    if (seen.isEmpty() || m_lost == 0)
+        return;
+    m_causeCounts[seen] += 1;
+    if (!m_open)
+        return;
+    if (!m_row.causesSeen.contains(seen))
+        m_row.causesSeen << seen;
+    // The cause is the one seen most often; after a wake-up it is the wake-up.
+    if (m_row.cause != cause::AfterWakeUp) {
+        const auto most = std::max_element(m_causeCounts.cbegin(), m_causeCounts.cend());
+        m_row.cause = most.key();
+    }
+    if (!gateway.isEmpty())
+        m_row.gateway = gateway;
+    if (!interface.isEmpty())
+        m_row.interface = interface;
+    if (!note.isEmpty())
+        m_row.note = note;
+    publishOpen();
+}
+
+void OutageTracker::stop(const Moment& at, const QString& note) {
+    if (m_open)
+        endOutage(at, note);
+    m_lost = 0;
+    m_causeCounts.clear();
+    m_sent.reset();
+    m_last.reset();
+}
+
+void OutageTracker::endOutage(const Moment& at, const QString& note) {
+    m_open = false;
+    m_row.end = at.wall;
+    m_row.durationMs = at.boottimeMs - m_firstLost.boottimeMs;
+    if (!note.isEmpty())
+        m_row.note = m_row.note.isEmpty() ? note : m_row.note + QStringLiteral("; ") + note;
+    if (onOpen)
+        onOpen(nullptr);
+    if (onRow)
+        onRow(m_row);
+}
+
+void OutageTracker::publishOpen() {
+    if (onOpen)
+        onOpen(&m_row);
+}

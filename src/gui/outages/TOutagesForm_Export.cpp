@@ -1,0 +1,75 @@
+// The outage window's exports: the report of a period as PDF and the
+// period's rows as CSV.
+
+#include "outages/OutagesModel.h"
+#include "outages/TOutagesForm.h"
+
+#include "TApplication.h"
+#include "report/Report.h"
+#include "seams/IFileDialogs.h"
+#include "seams/IMessageBoxes.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+std::optional<TOutagesForm::Period> TOutagesForm::askDialogPeriod(const QString& title) {
+    const QDateTime now = m_now();
+    TPeriodDialog dialog(this, title, now.date());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.chosen(now);
+}
+
+QString TOutagesForm::askFile(const QString& title, const QString& filter, const QString& suffix,
+                              const Period& period) {
+    if (!m_dialogs)
+        return {};
+    const QString folder = m_ledgerPath.isEmpty() ? QString() : QFileInfo(m_ledgerPath).absolutePath();
+    // "Outages example.com 2026-11-01 to 2026-11-30.pdf"
+    const QString host = m_host.isEmpty() ? QString() : m_host + QLatin1Char(' ');
+    const QString name = QStringLiteral("Outages %1%2 to %3.%4")
+                             .arg(host, period.from.toString(QStringLiteral("yyyy-MM-dd")),
+                                  period.to.addMSecs(-1).toString(QStringLiteral("yyyy-MM-dd")), suffix);
+    QString path = m_dialogs->ChooseNewOrExistingFile(this, title, filter, folder,
+                                                      folder.isEmpty() ? name : QDir(folder).filePath(name));
+    if (path.isEmpty())
+        return {};
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + suffix;
+    if (QFileInfo::exists(path) &&
+        TApplication::Boxes().Ask(IMessageBoxes::Kind::Confirmation,
+                                  QStringLiteral("%1 already exists. Do you want to replace it?").arg(path),
+                                  IMessageBoxes::Yes | IMessageBoxes::No) != IMessageBoxes::Yes)
+        return {};
+    return path;
+}
+
+void TOutagesForm::btnExportReportClick() {
+    const std::optional<Period> period = askPeriod(QStringLiteral("Export report"));
+    if (!period)
+        return;
+    const QString path =
+        askFile(QStringLiteral("Export report"), QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*"),
+                QStringLiteral("pdf"), *period);
+    if (path.isEmpty())
+        return;
+    refresh();
+    QString error;
+    if (!report::writePdf(path, m_host, m_model->rowsUntilNow(), period->from, period->to, m_watchedSince, &error))
+        TApplication::Boxes().ShowError(error);
+}
+
+void TOutagesForm::btnExportTableClick() {
+    const std::optional<Period> period = askPeriod(QStringLiteral("Export table"));
+    if (!period)
+        return;
+    const QString path =
+        askFile(QStringLiteral("Export table"), QStringLiteral("CSV files (*.csv)|*.csv|All files (*.*)|*.*"),
+                QStringLiteral("csv"), *period);
+    if (path.isEmpty())
+        return;
+    QString error;
+    // The rows as the ledger holds them: the outage in progress is not one yet.
+    if (!report::writeCsv(path, m_model->rows(), period->from, period->to, &error))
+        TApplication::Boxes().ShowError(error);
+}

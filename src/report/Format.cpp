@@ -1,0 +1,66 @@
+#include "Format.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+QString twoDigits(qint64 value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString durationText(qint64 ms) {
+    if (ms <= 0)
+        return QStringLiteral("0 s");
+    if (ms < 10'000)
+        return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1) + QStringLiteral(" s");
+    const qint64 seconds = (ms + 500) / 1000;
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(twoDigits(seconds % 60));
+    const qint64 minutes = seconds / 60;
+    if (minutes < 24 * 60)
+        return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(twoDigits(minutes % 60));
+    const qint64 hours = minutes / 60;
+    return QStringLiteral("%1 d %2 h").arg(hours / 24).arg(twoDigits(hours % 24));
+}
+
+QString availabilityText(double share) {
+    if (std::isnan(share))
+        return QStringLiteral("–");
+    const double cut = std::floor(std::clamp(share, 0.0, 1.0) * 100'000.0 + 1e-7) / 1000.0;
+    return QString::number(cut, 'f', 3) + QStringLiteral(" %");
+}
+
+QString stampText(const QDateTime& at) {
+    if (!at.isValid())
+        return {};
+    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString dateText(const QDate& date) {
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString kindText(LedgerRow::Kind kind) {
+    return kind == LedgerRow::Kind::Gap ? QStringLiteral("Gap") : QStringLiteral("Outage");
+}
+
+QString causeText(const QString& cause) {
+    return cause.isEmpty() ? QStringLiteral("Unknown cause") : cause;
+}
+
+QString routeText(const LedgerRow& row) {
+    if (row.gateway.isEmpty())
+        return row.interface;
+    if (row.interface.isEmpty())
+        return row.gateway;
+    return row.gateway + QStringLiteral(" / ") + row.interface;
+}
+
+} // namespace report

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ledger/LedgerRow.h"
+
+#include <QDateTime>
+#include <QString>
+
+// The texts the outage window and the report show for times, lengths and
+// shares, the same in both.
+namespace report {
+
+// A length for reading, to two units: "0.4 s", "45 s", "12 min 05 s",
+// "3 h 07 min", "2 d 04 h".
+QString durationText(qint64 ms);
+// A share 0..1 as a percentage with three decimals, cut rather than rounded
+// so that any downtime at all shows below "100.000 %"; "–" for NaN (nothing
+// was watched).
+QString availabilityText(double share);
+// "2026-11-02 14:05:03", local time.
+QString stampText(const QDateTime& at);
+// "2026-11-02".
+QString dateText(const QDate& date);
+QString kindText(LedgerRow::Kind kind);
+// The cause as shown: an empty one is "Unknown cause".
+QString causeText(const QString& cause);
+// "gateway / interface", either part left out when empty.
+QString routeText(const LedgerRow& row);
+
+} // namespace report

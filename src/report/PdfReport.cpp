@@ -1,0 +1,395 @@
+#include "CauseColours.h"
+#include "Format.h"
+#include "PageComposer.h"
+#include "Period.h"
+#include "Report.h"
+#include "Timeline.h"
+
+#include "ledger/LedgerTotals.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextOption>
+
+#include <algorithm>
+#include <memory>
+
+#ifndef LINKVIGIL_VERSION
+#define LINKVIGIL_VERSION "0.0.0"
+#endif
+
+namespace report {
+
+namespace {
+
+// Device units are dots at this resolution; lengths are given in mm.
+constexpr int kDpi = 300;
+constexpr double kMarginMm = 18;
+constexpr double kMarginBottomMm = 20;
+constexpr double kFooterBaselineMm = 10;
+constexpr double kHeaderBaselineMm = 11;
+
+const QColor kHeading(0x1d, 0x35, 0x57);
+const QColor kRule(0x9a, 0xa5, 0xb1);
+const QColor kHeaderBackground(0xe4, 0xe9, 0xef);
+const QColor kStripe(0xf5, 0xf7, 0xf9);
+const QColor kQuiet(0x55, 0x5f, 0x6b);
+
+double mm(double value) {
+    return value / 25.4 * kDpi;
+}
+
+QFont sans(double points, bool bold = false) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Noto Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QString titleText(const QString& host) {
+    return host.isEmpty() ? QStringLiteral("Outages") : QStringLiteral("Outages of %1").arg(host);
+}
+
+QString minuteText(const QDateTime& at) {
+    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString periodText(const QDateTime& from, const QDateTime& to) {
+    return QStringLiteral("%1 to %2").arg(minuteText(from), minuteText(to));
+}
+
+// "3 days" for whole days, else the length as a duration.
+QString lengthText(qint64 ms) {
+    constexpr qint64 day = 24 * 3600 * 1000LL;
+    if (ms % day != 0)
+        return durationText(ms);
+    return ms == day ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(ms / day);
+}
+
+// What the report is made of, shared by its parts while they are laid out.
+struct Sheet {
+    QPainter& painter; // active on the PDF, for measuring text
+    PageComposer& pages;
+    double width() const { return pages.body().width(); }
+    double left() const { return pages.body().left(); }
+
+    double textHeight(const QFont& font, double width, const QString& text, const QTextOption& option) const {
+        painter.setFont(font);
+        return painter.boundingRect(QRectF(0, 0, width, 1e7), text, option).height();
+    }
+    // A line of text across the body, moving down past it.
+    void line(const QString& text, const QFont& font, const QColor& colour, double spaceAfter) {
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        const double height = textHeight(font, width(), text, option);
+        const QRectF rect(left(), pages.y(), width(), height);
+        pages.add([=](QPainter& p) {
+            p.setFont(font);
+            p.setPen(colour);
+            p.drawText(rect, text, option);
+        });
+        pages.advance(height + spaceAfter);
+    }
+    // A section heading, kept on one page with `keepWith` of what follows.
+    void heading(const QString& text, double keepWith) {
+        const QFont font = sans(12, true);
+        pages.ensureRoom(QFontMetricsF(font, painter.device()).height() * 1.6 + keepWith);
+        line(text, font, kHeading, mm(2));
+    }
+    void rule(double spaceAfter) {
+        const double y = pages.y();
+        const double l = left();
+        const double r = pages.body().right();
+        pages.add([=](QPainter& p) {
+            p.setPen(QPen(kRule, mm(0.25)));
+            p.drawLine(QPointF(l, y), QPointF(r, y));
+        });
+        pages.advance(spaceAfter);
+    }
+};
+
+struct Table {
+    struct Row {
+        QStringList cells;
+        QColor swatch; // a colour square before the text of the swatch column, if valid
+    };
+    int swatchColumn = 0;
+    QList<double> widthsMm;
+    QList<Qt::Alignment> alignments;
+    QStringList header;
+    QList<Row> rows;
+    QFont font = sans(8);
+    QFont headerFont = sans(8, true);
+};
+
+// Lays a table out, its header again at the top of each page it goes on to.
+void placeTable(Sheet& sheet, const Table& table) {
+    const double padX = mm(1.2);
+    const double padY = mm(0.8);
+    const double swatch = mm(2.6);
+    const auto option = [&](int column) {
+        QTextOption result(table.alignments.value(column, Qt::AlignLeft));
+        result.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        return result;
+    };
+    const auto textLeft = [&](int column, const Table::Row* row) {
+        return column == table.swatchColumn && row && row->swatch.isValid() ? padX + swatch + mm(1.5) : padX;
+    };
+    const auto height = [&](const QStringList& cells, const QFont& font, const Table::Row* row) {
+        double tallest = QFontMetricsF(font, sheet.painter.device()).height();
+        for (int c = 0; c < cells.size() && c < table.widthsMm.size(); ++c)
+            tallest = std::max(
+                tallest, sheet.textHeight(font, mm(table.widthsMm[c]) - textLeft(c, row) - padX, cells[c], option(c)));
+        return tallest + 2 * padY;
+    };
+    const auto place = [&](const QStringList& cells, const QFont& font, const Table::Row* row, QColor background,
+                           double rowHeight) {
+        const double top = sheet.pages.y();
+        const double bodyLeft = sheet.left();
+        double left = bodyLeft;
+        const double right = sheet.pages.body().right();
+        const QColor swatchColour = row ? row->swatch : QColor();
+        QList<QRectF> rects;
+        QList<QTextOption> options;
+        double swatchLeft = left;
+        for (int c = 0; c < cells.size() && c < table.widthsMm.size(); ++c) {
+            const double w = mm(table.widthsMm[c]);
+            if (c == table.swatchColumn)
+                swatchLeft = left + padX;
+            const double inset = textLeft(c, row);
+            rects.append(QRectF(left + inset, top + padY, w - inset - padX, rowHeight - 2 * padY));
+            options.append(option(c));
+            left += w;
+        }
+        sheet.pages.add([=](QPainter& p) {
+            if (background.isValid())
+                p.fillRect(QRectF(bodyLeft, top, right - bodyLeft, rowHeight), background);
+            if (swatchColour.isValid()) {
+                const double lineHeight = QFontMetricsF(font, p.device()).height();
+                p.fillRect(QRectF(swatchLeft, top + padY + (lineHeight - swatch) / 2, swatch, swatch), swatchColour);
+            }
+            p.setFont(font);
+            p.setPen(Qt::black);
+            for (int c = 0; c < rects.size(); ++c)
+                p.drawText(rects[c], cells[c], options[c]);
+            p.setPen(QPen(kRule, mm(0.12)));
+            p.drawLine(QPointF(bodyLeft, top + rowHeight), QPointF(right, top + rowHeight));
+        });
+        sheet.pages.advance(rowHeight);
+    };
+
+    const double headerHeight = height(table.header, table.headerFont, nullptr);
+    const double firstRow = table.rows.isEmpty() ? 0 : height(table.rows.first().cells, table.font, nullptr);
+    sheet.pages.ensureRoom(headerHeight + firstRow);
+    place(table.header, table.headerFont, nullptr, kHeaderBackground, headerHeight);
+    for (int r = 0; r < table.rows.size(); ++r) {
+        const Table::Row& row = table.rows[r];
+        const double rowHeight = height(row.cells, table.font, &row);
+        if (rowHeight > sheet.pages.room()) {
+            sheet.pages.newPage();
+            place(table.header, table.headerFont, nullptr, kHeaderBackground, headerHeight);
+        }
+        place(row.cells, table.font, &row, r % 2 ? kStripe : QColor(), rowHeight);
+    }
+}
+
+void placeTitle(Sheet& sheet, const QString& host, const QDateTime& from, const QDateTime& to,
+                const QDateTime& watchedSince) {
+    sheet.line(titleText(host), sans(18, true), kHeading, mm(1.5));
+    sheet.line(QStringLiteral("%1 (%2)").arg(periodText(from, to), lengthText(from.msecsTo(to))), sans(11), kQuiet,
+               mm(1));
+    QString made = QStringLiteral("Made %1 by Linkvigil %2")
+                       .arg(stampText(QDateTime::currentDateTime()), QString::fromLatin1(LINKVIGIL_VERSION));
+    if (watchedSince.isValid())
+        made = QStringLiteral("Watched since %1. ").arg(minuteText(watchedSince)) + made;
+    sheet.line(made, sans(8.5), kQuiet, mm(2.5));
+    sheet.rule(mm(5));
+}
+
+void placeTotals(Sheet& sheet, const QList<LedgerRow>& rows, const QDateTime& from, const QDateTime& to,
+                 const QDateTime& watchedSince) {
+    QList<ledger::Totals> columns{ledger::totals(rows, from, to, watchedSince)};
+    Table table;
+    table.header = QStringList{QString(), QStringLiteral("This period")};
+    for (const Span& span : recentSpans()) {
+        columns.append(ledger::totals(rows, to.addMSecs(-span.lengthMs), to, watchedSince));
+        table.header.append(span.label);
+    }
+    table.widthsMm = {58, 29, 29, 29, 29};
+    table.alignments = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight};
+    const auto row = [&](const QString& label, const auto& value, QColor swatch = QColor()) {
+        QStringList cells{label};
+        for (const ledger::Totals& totals : columns)
+            cells.append(value(totals));
+        table.rows.append({cells, swatch});
+    };
+    row(QStringLiteral("Availability"), [](const ledger::Totals& t) { return availabilityText(t.availability); });
+    row(QStringLiteral("Outages"), [](const ledger::Totals& t) { return QString::number(t.outages); });
+    row(QStringLiteral("Longest outage"), [](const ledger::Totals& t) { return durationText(t.longestMs); });
+    row(QStringLiteral("Downtime"), [](const ledger::Totals& t) { return durationText(t.downMs); });
+    QList<QString> causes;
+    for (const ledger::Totals& totals : columns)
+        for (auto it = totals.downByCause.begin(); it != totals.downByCause.end(); ++it)
+            if (!causes.contains(it.key()))
+                causes.append(it.key());
+    for (const QString& name : sortedCauses(causes))
+        row(
+            causeText(name), [&](const ledger::Totals& t) { return durationText(t.downByCause.value(name)); },
+            causeColour(name));
+    row(QStringLiteral("Not watching (gaps)"), [](const ledger::Totals& t) { return durationText(t.gapMs); });
+    row(QStringLiteral("Watched"), [](const ledger::Totals& t) { return durationText(t.watchedMs); });
+
+    sheet.heading(QStringLiteral("Totals"), mm(20));
+    placeTable(sheet, table);
+    sheet.pages.advance(mm(1.5));
+    sheet.line(QStringLiteral("The last 24 hours, 7 days and 30 days end where the period ends. Availability is the "
+                              "share of the watched time without outage; time in gaps is not watched."),
+               sans(7.5), kQuiet, mm(6));
+}
+
+void placeTimeline(Sheet& sheet, const QList<LedgerRow>& rows, const QDateTime& from, const QDateTime& to,
+                   const QDateTime& watchedSince) {
+    auto timeline = std::make_shared<Timeline>(rows, from, to, watchedSince);
+    timeline->setMinimumBarWidth(mm(0.4));
+    const QFont legendFont = sans(8);
+    const QFont labelFont = sans(7);
+    const QFont axisFont = sans(7);
+    const double labelWidth = mm(27);
+    const double legendColumn = sheet.width() / 2;
+    const double legendHeight =
+        timeline->legend(nullptr, sheet.painter.device(), QRectF(0, 0, sheet.width(), 0), legendColumn, legendFont);
+    const double axisHeight = QFontMetricsF(axisFont, sheet.painter.device()).height() * 1.4;
+    const int days = static_cast<int>(timeline->days().size());
+
+    sheet.heading(QStringLiteral("Timeline"), legendHeight + axisHeight + mm(10));
+    const QRectF legendArea(sheet.left(), sheet.pages.y(), sheet.width(), legendHeight);
+    sheet.pages.add([=](QPainter& p) { timeline->legend(&p, p.device(), legendArea, legendColumn, legendFont); });
+    sheet.pages.advance(legendHeight + mm(3));
+
+    // As tall as page 1 allows, within bounds; what does not fit goes on.
+    const double room = sheet.pages.room() - axisHeight - mm(4);
+    const double pitch = std::clamp(room / std::max(days, 1), mm(3.7), mm(7.5));
+    const double bandHeight = pitch * 0.72;
+    const double bandLeft = sheet.left() + labelWidth;
+    const double bandWidth = sheet.width() - labelWidth;
+    bool axis = false;
+    for (int i = 0; i < days; ++i) {
+        if (sheet.pages.ensureRoom(pitch) || !axis) {
+            const QRectF band(bandLeft, sheet.pages.y(), bandWidth, bandHeight);
+            const double baseline = sheet.pages.y() + axisHeight * 0.7;
+            sheet.pages.add([=](QPainter& p) { Timeline::drawAxis(p, band, baseline, axisFont); });
+            sheet.pages.advance(axisHeight);
+            axis = true;
+        }
+        const QRectF band(bandLeft, sheet.pages.y(), bandWidth, bandHeight);
+        const QDate day = timeline->days().at(i);
+        sheet.pages.add([=](QPainter& p) { timeline->drawDay(p, day, band, labelWidth, labelFont); });
+        sheet.pages.advance(pitch);
+    }
+    sheet.pages.advance(mm(5));
+}
+
+void placeRows(Sheet& sheet, QList<LedgerRow> rows, const QDateTime& from, const QDateTime& to) {
+    rows = rowsIn(rows, from, to);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const LedgerRow& a, const LedgerRow& b) { return a.start < b.start; });
+    sheet.heading(QStringLiteral("Outages and gaps"), mm(12));
+    if (rows.isEmpty()) {
+        sheet.line(QStringLiteral("None in this period."), sans(9), Qt::black, 0);
+        return;
+    }
+    Table table;
+    table.font = sans(7.5);
+    table.headerFont = sans(7.5, true);
+    table.header = QStringList{QStringLiteral("Kind"),        QStringLiteral("Start"),
+                               QStringLiteral("End"),         QStringLiteral("Duration"),
+                               QStringLiteral("Echoes lost"), QStringLiteral("First status"),
+                               QStringLiteral("Cause"),       QStringLiteral("Gateway / interface"),
+                               QStringLiteral("Note")};
+    table.widthsMm = {12, 19, 19, 16, 12, 24, 28, 21, 23};
+    table.swatchColumn = 6;
+    table.alignments = {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight,
+                        Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
+    for (const LedgerRow& row : rows) {
+        const bool outage = row.kind == LedgerRow::Kind::Outage;
+        table.rows.append({{kindText(row.kind), stampText(row.start), stampText(row.end), durationText(row.durationMs),
+                            outage ? QString::number(row.echoesLost) : QString(), row.firstStatus,
+                            outage ? causeText(row.cause) : QString(), routeText(row), row.note},
+                           outage ? causeColour(row.cause) : QColor()});
+    }
+    placeTable(sheet, table);
+}
+
+} // namespace
+
+bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
+              const QDateTime& to, const QDateTime& watchedSince, QString* error) {
+    const auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (!from.isValid() || !to.isValid() || from >= to)
+        return fail(QStringLiteral("The period of the report is empty."));
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QPdfWriter writer(&file);
+    writer.setResolution(kDpi);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageOrientation(QPageLayout::Portrait);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    writer.setTitle(titleText(host) + QStringLiteral(", ") + periodText(from, to));
+    writer.setCreator(QStringLiteral("Linkvigil"));
+
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        file.cancelWriting();
+        return fail(QStringLiteral("Cannot start the PDF %1").arg(path));
+    }
+    const double width = writer.width();
+    const double height = writer.height();
+    PageComposer pages(
+        QRectF(mm(kMarginMm), mm(kMarginMm), width - 2 * mm(kMarginMm), height - mm(kMarginMm) - mm(kMarginBottomMm)));
+    Sheet sheet{painter, pages};
+    placeTitle(sheet, host, from, to, watchedSince);
+    placeTotals(sheet, rows, from, to, watchedSince);
+    placeTimeline(sheet, rows, from, to, watchedSince);
+    placeRows(sheet, rows, from, to);
+
+    const QRectF body = pages.body();
+    const QString running = titleText(host);
+    const QString period = periodText(from, to);
+    pages.paint(painter, writer, [&](QPainter& p, int index, int count) {
+        p.setFont(sans(8));
+        p.setPen(kQuiet);
+        const QFontMetricsF metrics(p.font(), p.device());
+        if (index > 0) {
+            const double baseline = mm(kHeaderBaselineMm);
+            p.drawText(QPointF(body.left(), baseline), running);
+            p.drawText(QPointF(body.right() - metrics.horizontalAdvance(period), baseline), period);
+            p.setPen(QPen(kRule, mm(0.2)));
+            p.drawLine(QPointF(body.left(), baseline + mm(2)), QPointF(body.right(), baseline + mm(2)));
+            p.setPen(kQuiet);
+        }
+        const QString footer = QStringLiteral("Page %1 of %2").arg(index + 1).arg(count);
+        p.drawText(QPointF((width - metrics.horizontalAdvance(footer)) / 2, height - mm(kFooterBaselineMm)), footer);
+    });
+    if (!painter.end()) {
+        file.cancelWriting();
+        return fail(QStringLiteral("Cannot finish the PDF %1").arg(path));
+    }
+    if (!file.commit())
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+} // namespace report

@@ -1,0 +1,177 @@
+#include "Timeline.h"
+
+#include "CauseColours.h"
+#include "Format.h"
+#include "Period.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+const QColor kUp(0xe3, 0xf2, 0xe4);         // watched, no outage
+const QColor kNotWatched(0xd6, 0xd8, 0xdb); // before watching began
+const QColor kHatch(0x45, 0x4d, 0x57);      // the gaps' lines
+const QColor kFrame(0x9a, 0xa5, 0xb1);      // the band's outline
+const QColor kHourLine(0xc4, 0xcc, 0xd4);   // every three hours
+const QColor kText(0x33, 0x3a, 0x42);
+
+QDateTime midnight(const QDate& day) {
+    return QDateTime(day, QTime(0, 0), Qt::LocalTime);
+}
+
+} // namespace
+
+QBrush gapBrush(double spacing) {
+    // Qt's hatch pattern repeats every 8 units with lines about 5.7 apart
+    // across; it is scaled to the spacing asked for.
+    QBrush brush(kHatch, Qt::BDiagPattern);
+    const double scale = spacing / 5.66;
+    brush.setTransform(QTransform::fromScale(scale, scale));
+    return brush;
+}
+
+Timeline::Timeline(const QList<LedgerRow>& rows, const QDateTime& from, const QDateTime& to,
+                   const QDateTime& watchedSince)
+    : m_rows(rowsIn(rows, from, to)), m_from(from), m_to(to), m_watchedSince(watchedSince) {
+    if (from.isValid() && to.isValid() && from < to) {
+        const QDate last = to.addMSecs(-1).toLocalTime().date();
+        for (QDate day = from.toLocalTime().date(); day <= last; day = day.addDays(1))
+            m_days.append(day);
+    }
+    QSet<QString> seen;
+    for (const LedgerRow& row : std::as_const(m_rows))
+        if (row.kind == LedgerRow::Kind::Outage)
+            seen.insert(row.cause);
+    m_causes = sortedCauses(QList<QString>(seen.begin(), seen.end()));
+}
+
+double Timeline::xOf(qint64 at, qint64 dayStart, qint64 dayEnd, const QRectF& band) const {
+    const double share = static_cast<double>(at - dayStart) / static_cast<double>(dayEnd - dayStart);
+    return band.left() + std::clamp(share, 0.0, 1.0) * band.width();
+}
+
+void Timeline::drawDay(QPainter& painter, const QDate& day, const QRectF& band, double labelWidth,
+                       const QFont& labelFont) const {
+    painter.save();
+    painter.setFont(labelFont);
+    painter.setPen(kText);
+    const QRectF label(band.left() - labelWidth, band.top(), labelWidth * 0.95, band.height());
+    painter.drawText(label, Qt::AlignVCenter | Qt::AlignLeft,
+                     QLocale::c().toString(day, QStringLiteral("ddd ")) + dateText(day));
+
+    // Days are 23 or 25 hours long where the clocks change; the band always
+    // runs from one midnight to the next.
+    const qint64 dayStart = midnight(day).toMSecsSinceEpoch();
+    const qint64 dayEnd = midnight(day.addDays(1)).toMSecsSinceEpoch();
+    const auto x = [&](qint64 at) { return xOf(at, dayStart, dayEnd, band); };
+    const auto span = [&](qint64 start, qint64 end) {
+        return QRectF(QPointF(x(start), band.top()), QPointF(x(end), band.bottom()));
+    };
+
+    const qint64 from = std::max(dayStart, m_from.toMSecsSinceEpoch());
+    const qint64 to = std::min(dayEnd, m_to.toMSecsSinceEpoch());
+    if (from < to) {
+        painter.fillRect(span(from, to), kUp);
+        if (m_watchedSince.isValid() && m_watchedSince.toMSecsSinceEpoch() > from)
+            painter.fillRect(span(from, std::min(to, m_watchedSince.toMSecsSinceEpoch())), kNotWatched);
+    }
+    painter.setPen(QPen(kHourLine, 0));
+    for (int hour = 3; hour < 24; hour += 3) {
+        const double at = band.left() + band.width() * hour / 24.0;
+        painter.drawLine(QPointF(at, band.top()), QPointF(at, band.bottom()));
+    }
+
+    // Gaps first, outages over them.
+    for (int pass = 0; pass < 2; ++pass) {
+        const LedgerRow::Kind kind = pass == 0 ? LedgerRow::Kind::Gap : LedgerRow::Kind::Outage;
+        for (const LedgerRow& row : m_rows) {
+            if (row.kind != kind)
+                continue;
+            const qint64 start = std::max({row.start.toMSecsSinceEpoch(), dayStart, from});
+            const qint64 end = std::min({endOf(row).toMSecsSinceEpoch(), dayEnd, to});
+            if (end < start || (end == start && row.start.toMSecsSinceEpoch() != start))
+                continue;
+            QRectF bar = span(start, end);
+            if (bar.width() < m_minimumBar)
+                bar.setWidth(m_minimumBar);
+            bar.setRight(std::min(bar.right(), band.right()));
+            if (kind == LedgerRow::Kind::Gap) {
+                painter.fillRect(bar, Qt::white);
+                painter.fillRect(bar, gapBrush(band.height() / 3.5));
+            } else {
+                painter.fillRect(bar, causeColour(row.cause));
+            }
+        }
+    }
+    painter.setPen(QPen(kFrame, 0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(band);
+    painter.restore();
+}
+
+void Timeline::drawAxis(QPainter& painter, const QRectF& band, double baseline, const QFont& font) {
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(kText);
+    const QFontMetricsF metrics(font, painter.device());
+    for (int hour = 0; hour <= 24; hour += 3) {
+        const QString text = QStringLiteral("%1:00").arg(hour, 2, 10, QLatin1Char('0'));
+        const double at = band.left() + band.width() * hour / 24.0;
+        const double width = metrics.horizontalAdvance(text);
+        // The first and last labels stay within the band's ends.
+        const double left = std::clamp(at - width / 2, band.left(), band.right() - width);
+        painter.drawText(QPointF(left, baseline), text);
+    }
+    painter.restore();
+}
+
+double Timeline::legend(QPainter* painter, const QPaintDevice* device, const QRectF& area, double columnWidth,
+                        const QFont& font) const {
+    struct Entry {
+        QString text;
+        QBrush brush;
+    };
+    const QFontMetricsF metrics(font, device);
+    const double line = metrics.height() * 1.45;
+    const double swatch = metrics.height() * 0.8;
+    QList<Entry> entries;
+    for (const QString& name : m_causes)
+        entries.append({causeText(name), QBrush(causeColour(name))});
+    entries.append({QStringLiteral("Up, no outage"), QBrush(kUp)});
+    entries.append({QStringLiteral("Gap: not watching (asleep, held up, stopped)"), gapBrush(swatch / 3.5)});
+    if (m_watchedSince.isValid() && m_watchedSince > m_from)
+        entries.append({QStringLiteral("Before watching began"), QBrush(kNotWatched)});
+
+    const int columns = std::max(1, static_cast<int>(area.width() / columnWidth));
+    const int lines = static_cast<int>((entries.size() + columns - 1) / columns);
+    if (painter) {
+        painter->save();
+        painter->setFont(font);
+        for (int i = 0; i < entries.size(); ++i) {
+            // Down the columns first, so the causes read in order.
+            const double left = area.left() + (i / lines) * columnWidth;
+            const double top = area.top() + (i % lines) * line;
+            const QRectF box(left, top + (line - swatch) / 2, swatch * 1.6, swatch);
+            painter->fillRect(box, Qt::white);
+            painter->fillRect(box, entries[i].brush);
+            painter->setPen(QPen(kFrame, 0));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(box);
+            painter->setPen(kText);
+            painter->drawText(QRectF(box.right() + swatch * 0.6, top, columnWidth - box.width() - swatch, line),
+                              Qt::AlignVCenter | Qt::AlignLeft, entries[i].text);
+        }
+        painter->restore();
+    }
+    return lines * line;
+}
+
+} // namespace report

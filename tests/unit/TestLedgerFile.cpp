@@ -1,0 +1,225 @@
+#include "ledger/LedgerFile.h"
+#include "ledger/LedgerTotals.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Failure = LedgerFile::Failure;
+
+// The outage ledger on disk: its CSV, a torn last line, the sidecar of the
+// outage in progress, failures; and the totals over its rows.
+class TestLedgerFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString path;
+
+    static QDateTime at(int hour, int minute, int second = 0, int ms = 0, int offset = 3600) {
+        return QDateTime(QDate(2026, 12, 8), QTime(hour, minute, second, ms), QTimeZone(offset));
+    }
+    static LedgerRow row(const QDateTime& start, const QDateTime& end, const QString& cause = QString(),
+                         LedgerRow::Kind kind = LedgerRow::Kind::Outage) {
+        LedgerRow r;
+        r.kind = kind;
+        r.start = start;
+        r.end = end;
+        r.durationMs = start.msecsTo(end);
+        r.host = QStringLiteral("router.lan");
+        r.cause = cause;
+        return r;
+    }
+    QByteArray contents() const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void writeRaw(const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray line(const LedgerRow& r) { return LedgerFile::formatLine(r).toUtf8() + "\r\n"; }
+    static QByteArray head() { return LedgerFile::header().toUtf8() + "\r\n"; }
+    // The action's failure, as nobody when running as root, who may write anywhere.
+    static Failure asNobody(const std::function<LedgerFile::Outcome()>& action) {
+        if (geteuid() != 0)
+            return action().failure;
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(setgid(65534) == 0 && setuid(65534) == 0 ? static_cast<int>(action().failure) : 100);
+        int status = -1;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? static_cast<Failure>(WEXITSTATUS(status)) : Failure::Other;
+    }
+
+private slots:
+    void init() { path = dir.filePath(QStringLiteral("Outages %1.csv").arg(QTest::currentTestFunction())); }
+
+    void rowsRoundTripThroughTheFile() {
+        LedgerRow odd = row(at(13, 4, 5, 123), at(13, 4, 10, 135), cause::LocalNetwork);
+        odd.address = QStringLiteral("192.0.2.1");
+        odd.echoesLost = 7;
+        odd.firstStatus = QStringLiteral("Timed out, \"no reply\"");
+        odd.causesSeen = {cause::LocalNetwork, cause::BeyondGateway};
+        odd.interface = QStringLiteral("wl\u00e4n0");
+        odd.note = QStringLiteral("line one\r\nline two\nthree");
+        QCOMPARE(LedgerFile::formatLine(odd),
+                 QStringLiteral("outage,2026-12-08T13:04:05.123+01:00,2026-12-08T13:04:10.135+01:00,5.012,router.lan,"
+                                "192.0.2.1,7,\"Timed out, \"\"no reply\"\"\",Local network,Local network; Beyond the "
+                                "gateway,,wl\u00e4n0,\"line one\r\nline two\nthree\""));
+        const LedgerRow gap = row(at(0, 0, 0, 0, 0), at(0, 0, 1, 5, 0), QString(), LedgerRow::Kind::Gap);
+        QVERIFY(LedgerFile::formatLine(gap).startsWith(QStringLiteral("gap,2026-12-08T00:00:00.000+00:00,")));
+        LedgerFile ledger(path);
+        QVERIFY(ledger.append(odd) && ledger.append(gap));
+        QCOMPARE(contents(), head() + line(odd) + line(gap));
+        const QList<LedgerRow> rows = LedgerFile::read(path);
+        QCOMPARE(rows, (QList<LedgerRow>{odd, gap}));
+        QCOMPARE(rows[0].start.offsetFromUtc(), 3600);
+        QCOMPARE(LedgerFile::ledgerPath(QStringLiteral("/var/log/lv/Connect.log")),
+                 QStringLiteral("/var/log/lv/Outages.csv"));
+        QCOMPARE(LedgerFile::ledgerPath(QStringLiteral("Connect.log")), QStringLiteral("Outages.csv"));
+    }
+
+    void malformedLinesAreSkipped() {
+        const QString good = LedgerFile::formatLine(row(at(10, 0), at(10, 1)));
+        QVERIFY(LedgerFile::parseLine(good));
+        QVERIFY(!LedgerFile::parseLine(LedgerFile::header()));
+        QVERIFY(!LedgerFile::parseLine(good + u','));                                         // 14 fields
+        QVERIFY(!LedgerFile::parseLine(QString(good).replace(0, 6, QStringLiteral("gaps")))); // kind
+        QVERIFY(!LedgerFile::parseLine(QString(good).replace(7, 4, QStringLiteral("20x6")))); // start
+        QVERIFY(!LedgerFile::parseLine(QString(good).replace(u',', QStringLiteral(",\"\"x"))));
+        // A stray quote inside a field is a character, not the start of a quoted field.
+        writeRaw(head() + "outage,2026-12-08T10:00:00.000+01:00,,1.000,say \"hi,,0,,,,,,\r\n\r\n" + good.toUtf8() +
+                 "\r\n");
+        QCOMPARE(LedgerFile::read(path).size(), 2);
+        QCOMPARE(LedgerFile::read(path).at(0).host, QStringLiteral("say \"hi"));
+    }
+
+    // Wherever a crash cut the last row, it is dropped before the next one.
+    void tornLastRowIsCutBack() {
+        LedgerRow first = row(at(9, 0), at(9, 1));
+        LedgerRow torn = row(at(10, 0), at(10, 2));
+        torn.note = QStringLiteral("quoted, with\r\na line end");
+        const LedgerRow next = row(at(11, 0), at(11, 3));
+        const QByteArray whole = head() + line(first) + line(torn);
+        for (qsizetype cut = whole.size() - line(torn).size() + 1; cut < whole.size() - 1; ++cut) {
+            path = dir.filePath(QStringLiteral("torn %1.csv").arg(cut)); // new files: rewriting one syncs on ext4
+            writeRaw(whole.left(cut));
+            QCOMPARE(LedgerFile::read(path), QList<LedgerRow>{first});
+            QVERIFY(LedgerFile(path).repair());
+            QCOMPARE(contents(), head() + line(first));
+        }
+        writeRaw(whole.chopped(3));
+        QVERIFY(LedgerFile(path).append(next));
+        QCOMPARE(contents(), head() + line(first) + line(next));
+        // An unfinished quote far longer than any row is a hand edit: no rows after it are cut.
+        QByteArray edited = head() + "outage,\"oops\r\n";
+        while (edited.size() < 40000)
+            edited += line(first);
+        writeRaw(edited);
+        QVERIFY(LedgerFile(path).repair());
+        QCOMPARE(contents(), edited);
+    }
+
+    void openOutageSurvivesAndIsTakenOnce() {
+        LedgerRow open = row(at(12, 0), QDateTime(), cause::Offline);
+        open.durationMs = 0;
+        QVERIFY(LedgerFile(path).writeOpen(open));
+        open.echoesLost = 9;
+        QVERIFY(LedgerFile(path).writeOpen(open));
+        LedgerFile restarted(path);
+        LedgerFile::Outcome outcome{Failure::Other, 0};
+        QCOMPARE(restarted.takeOpen(&outcome), std::optional<LedgerRow>(open));
+        QVERIFY(outcome);
+        QVERIFY(!restarted.takeOpen());
+        QVERIFY(!QFile::exists(restarted.openPath()) && !QFile::exists(path));
+
+        QVERIFY(restarted.writeOpen(open) && restarted.clearOpen() && restarted.clearOpen());
+        QVERIFY(!QFile::exists(restarted.openPath()));
+        QFile garbage(restarted.openPath());
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("outage,12") == 9);
+        garbage.close();
+        QVERIFY(!restarted.takeOpen() && !QFile::exists(restarted.openPath()));
+    }
+
+    void failuresComeBackAsOutcomes() {
+        QTemporaryDir top;
+        const QString locked = top.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+        const LedgerRow r = row(at(10, 0), at(10, 1));
+        LedgerFile ledger(locked + QStringLiteral("/Outages.csv"));
+        QCOMPARE(asNobody([&] { return ledger.append(r); }), Failure::NoPermission);
+        QCOMPARE(asNobody([&] { return ledger.writeOpen(r); }), Failure::NoPermission);
+        ::chmod(QFile::encodeName(locked).constData(), 0755);
+        QCOMPARE(LedgerFile(locked).append(r).failure, Failure::NotRegularFile);
+        QCOMPARE(LedgerFile(top.filePath(QStringLiteral("no/Outages.csv"))).append(r).failure, Failure::MissingFolder);
+        const QString fifo = top.filePath(QStringLiteral("fifo.csv"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QCOMPARE(LedgerFile(fifo).append(r).failure, Failure::NotRegularFile);
+        QVERIFY(LedgerFile::read(fifo).isEmpty());
+        QVERIFY(LedgerFile::describe(fifo, {Failure::NoSpace, ENOSPC}).contains(fifo));
+    }
+
+    // A disk that fills up in the middle of a row leaves the file as it was.
+    void fullDiskWritesWholeRowsOrNone() {
+        const LedgerRow r = row(at(10, 0), at(10, 1));
+        QVERIFY(LedgerFile(path).append(r));
+        const QByteArray before = contents();
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = static_cast<rlim_t>(before.size() + 10);
+        setrlimit(RLIMIT_FSIZE, &small);
+        const LedgerFile::Outcome full = LedgerFile(path).append(r);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(full.failure, Failure::NoSpace);
+        QCOMPARE(contents(), before);
+    }
+
+    void totalsClipOverlapsAndLeaveOutGaps() {
+        const QString local = cause::LocalNetwork;
+        const QString beyond = cause::BeyondGateway;
+        const QList<LedgerRow> rows{
+            row(at(9, 50), at(10, 5), local),    // 5 min inside the period
+            row(at(10, 20), at(10, 30), beyond), // overlapped by the next from 10:25
+            row(at(10, 25), at(10, 40), local),  // 10 min its own, the longest
+            row(at(10, 45), at(10, 50), QString(), LedgerRow::Kind::Gap),
+            row(at(10, 48), at(10, 55), QString(), LedgerRow::Kind::Gap),
+            row(at(10, 53), at(10, 57), local), // 2 min after the gap
+            row(at(10, 58), at(11, 10)),        // 2 min inside the period
+            row(at(11, 30), at(11, 40), local), // after it
+        };
+        const ledger::Totals t = ledger::totals(rows, at(10, 0), at(11, 0));
+        constexpr qint64 minute = 60000;
+        QCOMPARE(t.gapMs, 10 * minute);
+        QCOMPARE(t.watchedMs, 50 * minute);
+        QCOMPARE(t.downMs, 29 * minute);
+        QCOMPARE(t.availability, 21.0 / 50);
+        QCOMPARE(t.outages, 5);
+        QCOMPARE(t.longestMs, 15 * minute);
+        QCOMPARE(t.downByCause,
+                 (QMap<QString, qint64>{{local, 17 * minute}, {beyond, 10 * minute}, {QString(), 2 * minute}}));
+
+        const ledger::Totals since = ledger::totals(rows, at(10, 0), at(11, 0), at(10, 10));
+        QCOMPARE(since.watchedMs, 40 * minute);
+        QCOMPARE(since.outages, 4);
+        QCOMPARE(since.downMs, 24 * minute);
+        QVERIFY(std::isnan(ledger::totals(rows, at(11, 0), at(11, 0)).availability));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLedgerFile)
+#include "TestLedgerFile.moc"

@@ -1,0 +1,73 @@
+// linkvigil-report: the outage report of one host as a PDF, from its ledger.
+//
+//   linkvigil-report FROM..TO LEDGER.csv HOST OUT.pdf
+//
+// FROM and TO are ISO dates or local dates and times (see ReportRange.h).
+// Needs no display: without QT_QPA_PLATFORM it uses the offscreen platform.
+// Prints nothing on success; exits 2 on bad arguments, 1 when the PDF cannot
+// be written.
+
+#include "ReportRange.h"
+
+#include "ledger/LedgerFile.h"
+#include "report/Period.h"
+#include "report/Report.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kBadInput = 2;
+constexpr int kFailed = 1;
+
+// Qt's own notes (no runtime folder under a system service, a font that is
+// missing) would break the promise of printing nothing on success; only its
+// critical messages get through.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+int complain(const QString& message, int code) {
+    std::fprintf(stderr, "linkvigil-report: %s\n", message.toLocal8Bit().constData());
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qInstallMessageHandler(quietMessages);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 5) {
+        std::fputs("usage: linkvigil-report FROM..TO LEDGER.csv HOST OUT.pdf\n"
+                   "  FROM, TO: 2026-11-01 or 2026-11-01T08:00; an empty TO is now,\n"
+                   "  an empty FROM 30 days before TO; a date as TO includes that day\n",
+                   stderr);
+        return kBadInput;
+    }
+    const QString& ledger = arguments.at(2);
+    const QString& host = arguments.at(3);
+    const QString& output = arguments.at(4);
+
+    QString error;
+    const std::optional<ReportRange> range = ReportRange::parse(arguments.at(1), QDateTime::currentDateTime(), &error);
+    if (!range)
+        return complain(error, kBadInput);
+    // No ledger yet is a host that had no outage: its report says so.
+    const QFileInfo ledgerInfo(ledger);
+    if (ledgerInfo.exists() && (!ledgerInfo.isFile() || !ledgerInfo.isReadable()))
+        return complain(QStringLiteral("cannot read the ledger %1").arg(ledger), kBadInput);
+    if (host.trimmed().isEmpty())
+        return complain(QStringLiteral("the host is empty"), kBadInput);
+
+    const QList<LedgerRow> rows = LedgerFile::read(ledger);
+    if (!report::writePdf(output, host, rows, range->from, range->to, report::watchedSince(ledger, rows), &error))
+        return complain(error, kFailed);
+    return 0;
+}
