@@ -38,6 +38,9 @@ WatchedHost::WatchedHost(const HostSettings& settings, const EngineServices& ser
     connect(&m_engine, &MonitorEngine::logFailed, this, [this](const QString& message) {
         m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
     });
+    connect(&m_engine, &MonitorEngine::ledgerFailed, this, [this](const QString& message) {
+        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
+    });
     connect(&m_engine, &MonitorEngine::failed, this, [this](const QString& message) {
         m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
     });

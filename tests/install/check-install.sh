@@ -14,7 +14,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 folder=$prefix/lib/linkvigil
-for f in linkvigil linkvigil-echo Carbrake.wav Chimes.wav Alert.wav linkvigil.pdf linkvigil.html; do
+for f in linkvigil linkvigil-echo linkvigil-report Carbrake.wav Chimes.wav Alert.wav linkvigil.pdf linkvigil.html; do
   [[ -s $folder/$f ]] || fail "$f missing from the program folder"
 done
 [[ -x $folder/linkvigil ]] || fail "the program is not executable"

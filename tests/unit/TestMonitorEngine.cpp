@@ -5,15 +5,19 @@
 #include "ScriptedMessageBoxes.h"
 #include "engine/MonitorEngine.h"
 #include "engine/TTimer.h"
+#include "ledger/LedgerFile.h"
+#include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
 #include "settings/MonitorProfile.h"
 #include "settings/TIniFile.h"
 #include "text/Inet.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -34,6 +38,25 @@ public:
 
 const std::uint32_t kHost = inet::parse(QStringLiteral("192.0.2.1"));
 
+struct FakeStopwatch : IStopwatch {
+    Moment now() const override { return at; }
+    void pass(int ms) {
+        at.monotonicMs += ms;
+        at.boottimeMs += ms;
+        at.wall = at.wall.addMSecs(ms);
+    }
+    Moment at{5000, 9000, QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::OffsetFromUTC, 0)};
+};
+
+// No route anywhere: the computer is offline.
+struct NoRoutes : IRouteSource {
+    RouteInfo lookup(quint32) override {
+        RouteInfo none;
+        none.error = ENETUNREACH;
+        return none;
+    }
+};
+
 } // namespace
 
 // The monitor engine on its own, without any window: the probe cycle over an
@@ -48,8 +71,12 @@ class TestMonitorEngine : public QObject {
     FakeLookup* lookup = nullptr;
     std::shared_ptr<FakeResolver> resolver = std::make_shared<FakeResolver>();
 
-    std::unique_ptr<MonitorEngine> make(IMessageBoxes* boxes = nullptr) {
+    std::unique_ptr<MonitorEngine> make(IMessageBoxes* boxes = nullptr, IStopwatch* stopwatch = nullptr,
+                                        IRouteSource* routes = nullptr, const QString& logDirectory = QString()) {
         EngineServices s;
+        s.stopwatch = stopwatch;
+        s.routes = routes;
+        s.logDirectory = logDirectory;
         s.clock = &clock;
         s.sound = &sound;
         s.boxes = boxes;
@@ -151,6 +178,57 @@ private slots:
         e->Ping->CancelEcho();
         QVERIFY(!channel->pending);
         QCOMPARE(replied.size(), 0);
+    }
+
+    // The ledger as the engine keeps it on disk: made at Start, the outage in
+    // progress beside it, the row with its cause at the next reply, and an
+    // outage a killed program left behind completed at the next start.
+    void ledgerOnDisk() {
+        QTemporaryDir dir;
+        FakeStopwatch clocks;
+        NoRoutes routes;
+        const QString ledger = dir.filePath(QStringLiteral("Outages.csv"));
+        const auto lose = [&](MonitorEngine& e, int count) {
+            for (int i = 0; i < count; ++i) {
+                e.TimerTimer();
+                clocks.pass(500);
+                channel->complete(EchoResult{0, 11010, {}, -1});
+                clocks.pass(500);
+            }
+        };
+        {
+            auto e = make(nullptr, &clocks, &routes, dir.path() + u'/');
+            e->LogFileName = QStringLiteral("Connect.log");
+            e->Host = QStringLiteral("192.0.2.1");
+            e->StartButtonClick();
+            QCOMPARE(LedgerFile::read(ledger).size(), 0);
+            QVERIFY(QFileInfo::exists(ledger));
+            e->TimerTimer(); // resolves
+            lose(*e, 2);
+            QVERIFY(QFileInfo::exists(ledger + QStringLiteral(".open")));
+            e->TimerTimer();
+            EchoResult r;
+            r.replies = 1;
+            channel->complete(r);
+            const QList<LedgerRow> rows = LedgerFile::read(ledger);
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0].cause, QStringLiteral("This computer is offline"));
+            QCOMPARE(rows[0].echoesLost, 2);
+            QVERIFY(!QFileInfo::exists(ledger + QStringLiteral(".open")));
+            lose(*e, 3);
+        } // killed: no Stop, the outage stays open on disk
+        clocks.pass(120'000);
+        auto again = make(nullptr, &clocks, &routes, dir.path() + u'/');
+        again->LogFileName = QStringLiteral("Connect.log");
+        again->StartButtonClick();
+        const QList<LedgerRow> rows = LedgerFile::read(ledger);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1].note, QStringLiteral("end unknown: Linkvigil was stopped"));
+        QCOMPARE(rows[1].echoesLost, 3);
+        // The two minutes it did not run are a gap, not part of the outage.
+        QCOMPARE(rows[2].kind, LedgerRow::Kind::Gap);
+        QCOMPARE(rows[2].note, QStringLiteral("Linkvigil was not running"));
+        QVERIFY(rows[2].durationMs >= 120'000);
     }
 
     void profileComesBackThroughTheEngine() {

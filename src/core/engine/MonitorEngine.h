@@ -187,6 +187,8 @@ signals:
     void outageRow(const LedgerRow& row);
     void outageInProgress(const LedgerRow& row);
     void outageCleared();
+    // The ledger could not be written (once until it can again).
+    void ledgerFailed(const QString& message);
 
 private:
     void startLookup();
@@ -204,6 +206,10 @@ private:
     void keepRow(const LedgerRow& row);
     void keepOpen(const LedgerRow* open);
     void completeLeftOver();
+    // When this host was last watched, on disk beside the ledger, so that a
+    // later start records the time the program was not running as a gap.
+    void markWatching(bool now);
+    void recordNotRunning();
     void reportLedger(const QString& message);
     void reportLog(const QString& path, const logfile::Outcome& outcome);
     void guarded(void (MonitorEngine::*step)());
@@ -220,4 +226,6 @@ private:
     bool m_diagnosed = false;
     std::unique_ptr<LedgerFile> m_ledger;
     bool m_ledgerFailing = false;
+    bool m_startedBefore = false;
+    std::int64_t m_lastMarkMs = 0;
 };

@@ -8,20 +8,31 @@
 #include "TTimer.h"
 #include "icmp/AsyncEcho.h"
 #include "icmp/TICMP.h"
+#include "io/SafeWrite.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
 #include "text/Inet.h"
 
+#include <QFile>
+
 #include <algorithm>
+
+namespace {
+
+constexpr std::int64_t kMarkEveryMs = 60'000;
+
+} // namespace
 
 void MonitorEngine::trackerSettings() {
     Outages.setSettings({OutageEchoes, Timer->Interval(), Ping->Timeout()});
 }
 
 void MonitorEngine::trackTick() {
-    if (m_services.stopwatch && Timer->Enabled())
+    if (m_services.stopwatch && Timer->Enabled()) {
         Outages.tick(m_services.stopwatch->now());
+        markWatching(false);
+    }
 }
 
 void MonitorEngine::trackSent() {
@@ -44,8 +55,10 @@ bool MonitorEngine::trackDone(bool answered) {
 void MonitorEngine::trackStop(const QString& note) {
     if (m_gatewayProbe)
         m_gatewayProbe->cancel();
-    if (m_services.stopwatch)
+    if (m_services.stopwatch) {
         Outages.stop(m_services.stopwatch->now(), note);
+        markWatching(true);
+    }
 }
 
 void MonitorEngine::diagnose() {
@@ -101,7 +114,7 @@ void MonitorEngine::reportLedger(const QString& message) {
         return;
     m_ledgerFailing = true;
     emit statusMessage(message);
-    emit logFailed(message);
+    emit ledgerFailed(message);
 }
 
 void MonitorEngine::keepRow(const LedgerRow& row) {
@@ -122,17 +135,59 @@ void MonitorEngine::keepOpen(const LedgerRow* open) {
         emit outageCleared();
 }
 
-// An outage still in progress when the program was killed is on disk: the
-// next start completes it, its end unknown.
+// At each start: the ledger is made if need be, and an outage still in
+// progress when the program was killed (it is on disk) is completed, its
+// end unknown.
 void MonitorEngine::completeLeftOver() {
     if (!m_services.stopwatch)
         return;
-    std::optional<LedgerRow> left = ledger().takeOpen();
-    if (!left)
+    // The ledger exists from the first start on: its age is the watched time.
+    if (const LedgerFile::Outcome made = ledger().create(); !made)
+        reportLedger(LedgerFile::describe(ledger().path(), made));
+    if (std::optional<LedgerRow> left = ledger().takeOpen()) {
+        left->end = QDateTime();
+        left->durationMs = 0;
+        const QString note = QStringLiteral("end unknown: Linkvigil was stopped");
+        left->note = left->note.isEmpty() ? note : left->note + QStringLiteral("; ") + note;
+        keepRow(*left);
+    }
+    // The time since the program last watched, when it has started again.
+    if (!m_startedBefore)
+        recordNotRunning();
+    m_startedBefore = true;
+    markWatching(true);
+}
+
+// The mark is the wall-clock time, written at start and stop and at most
+// once a minute in between: a program that ends without a word (killed,
+// a crash, a power cut) has left it within a minute of its end.
+void MonitorEngine::markWatching(bool now) {
+    const Moment at = m_services.stopwatch->now();
+    if (!now && at.monotonicMs - m_lastMarkMs < kMarkEveryMs)
         return;
-    left->end = QDateTime();
-    left->durationMs = 0;
-    const QString note = QStringLiteral("end unknown: Linkvigil was stopped");
-    left->note = left->note.isEmpty() ? note : left->note + QStringLiteral("; ") + note;
-    keepRow(*left);
+    m_lastMarkMs = at.monotonicMs;
+    (void)safewrite::ReplaceFile(ledger().path() + QStringLiteral(".watched"),
+                                 at.wall.toString(Qt::ISODateWithMs).toUtf8() + "\r\n");
+}
+
+void MonitorEngine::recordNotRunning() {
+    QFile mark(ledger().path() + QStringLiteral(".watched"));
+    if (!mark.open(QIODevice::ReadOnly))
+        return;
+    const QDateTime last = QDateTime::fromString(QString::fromUtf8(mark.read(64)).trimmed(), Qt::ISODateWithMs);
+    const Moment now = m_services.stopwatch->now();
+    const qint64 away = last.isValid() ? last.msecsTo(now.wall) : -1;
+    // The mark may be up to a minute old: only a longer absence is told, and
+    // its start is known to within that minute.
+    if (away <= kMarkEveryMs + 3 * std::int64_t{Timer->Interval()} + Ping->Timeout())
+        return;
+    LedgerRow gap;
+    gap.kind = LedgerRow::Kind::Gap;
+    gap.start = last.toOffsetFromUtc(last.offsetFromUtc());
+    gap.end = now.wall;
+    gap.durationMs = away;
+    gap.host = Host;
+    gap.address = Ping->ResolvedIP();
+    gap.note = QStringLiteral("Linkvigil was not running");
+    keepRow(gap);
 }

@@ -1,1 +1,2 @@
-target_sources(linkvigil_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.cpp ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.h)
+target_sources(linkvigil_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/Fd.h ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.cpp ${CMAKE_CURRENT_LIST_DIR}/SafeWrite.h)

@@ -1,4 +1,5 @@
 #include "LedgerFile.h"
+#include "io/Fd.h"
 
 #include "io/SafeWrite.h"
 
@@ -28,28 +29,6 @@ const QString kCausesSeparator = QStringLiteral("; ");
 // is not a torn row but a file edited by hand (a quote opened and never
 // closed), and only its last, unfinished line is cut.
 constexpr qsizetype kLongestTornRow = 16 * 1024;
-
-// Closes the descriptor however the function ends.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    // Closes now and tells whether the close reported an error.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 using Failure = LedgerFile::Failure;
 using Outcome = LedgerFile::Outcome;
@@ -353,6 +332,14 @@ Outcome LedgerFile::repair() {
 }
 
 Outcome LedgerFile::append(const LedgerRow& row) {
+    return write(formatLine(row).toUtf8() + "\r\n");
+}
+
+Outcome LedgerFile::create() {
+    return write(QByteArray());
+}
+
+Outcome LedgerFile::write(QByteArray bytes) {
     if (!m_repaired) {
         const Outcome repaired = repair();
         if (!repaired)
@@ -369,9 +356,10 @@ Outcome LedgerFile::append(const LedgerRow& row) {
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {Failure::NotRegularFile, 0};
 
-    QByteArray bytes = formatLine(row).toUtf8() + "\r\n";
     if (st.st_size == 0)
         bytes.prepend(header().toUtf8() + "\r\n");
+    if (bytes.isEmpty())
+        return fd.close() ? Outcome{} : failed(errno);
     // One write, so that a reader never meets half a row.
     ssize_t written = 0;
     while ((written = ::write(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()))) < 0 && errno == EINTR) {

@@ -69,6 +69,9 @@ public:
     // when it is missing or empty. The row is written whole or not at all:
     // after a short write the file is cut back to its size before.
     Outcome append(const LedgerRow& row);
+    // Makes the file with its header row when it is missing or empty, so
+    // that its creation tells when watching began.
+    Outcome create();
 
     // Stores the outage in progress in the sidecar, replacing the one before.
     Outcome writeOpen(const LedgerRow& row);
@@ -81,6 +84,9 @@ public:
     std::optional<LedgerRow> takeOpen(Outcome* outcome = nullptr);
 
 private:
+    // Appends `bytes` (the header first into an empty file) with one write.
+    Outcome write(QByteArray bytes);
+
     QString m_path;
     bool m_repaired = false;
 };

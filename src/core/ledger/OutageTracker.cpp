@@ -88,8 +88,14 @@ bool OutageTracker::echoDone(bool answered, const QString& status, const Moment&
         m_row.host = m_host;
         m_row.address = m_address;
         m_row.firstStatus = m_firstStatus;
+        // What was seen of the local side before the run became an outage
+        // counts for it too.
+        for (auto seen = m_causeCounts.cbegin(); seen != m_causeCounts.cend(); ++seen)
+            m_row.causesSeen << seen.key();
         if (m_afterWake)
             m_row.cause = cause::AfterWakeUp;
+        else if (!m_causeCounts.isEmpty())
+            m_row.cause = std::max_element(m_causeCounts.cbegin(), m_causeCounts.cend()).key();
     }
     if (m_open) {
         m_row.echoesLost = m_lost;

@@ -1,4 +1,5 @@
 #include "LogFile.h"
+#include "io/Fd.h"
 
 #include "io/SafeWrite.h"
 
@@ -21,28 +22,6 @@ namespace logfile {
 namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
-
-// Closes the descriptor however the function ends.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    // Closes now and tells whether the close reported an error.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 Outcome failed(Failure failure, int error = 0) {
     return {failure, error};
