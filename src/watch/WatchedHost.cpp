@@ -1,6 +1,7 @@
 #include "WatchedHost.h"
 
 #include "Exception.h"
+#include "clock/Stopwatch.h"
 #include "metrics/EngineFeed.h"
 
 #include <QDateTime>
@@ -8,9 +9,7 @@
 namespace {
 
 QString now() {
-    return QDateTime::currentDateTime()
-        .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-        .toString(Qt::ISODate);
+    return localNow().toString(Qt::ISODate);
 }
 
 EngineServices withLogDirectory(EngineServices services, const HostSettings& settings) {

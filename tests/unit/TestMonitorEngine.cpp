@@ -247,7 +247,7 @@ private slots:
         QCOMPARE(e->Host, QStringLiteral("www.kernel.org"));
         MonitorProfile changed = e->Profile();
         changed.Interval = 2500;
-        changed.FailFile = QStringLiteral("Bell.wav");
+        changed.Options.FailFile = QStringLiteral("Bell.wav");
         {
             TIniFile ini(file);
             ini.BeginUpdate();
@@ -256,7 +256,7 @@ private slots:
         }
         const MonitorProfile again = MonitorProfile::Load(TIniFile(file), QString(), u'.');
         QCOMPARE(again.Interval, 2500);
-        QCOMPARE(again.FailFile, QStringLiteral("Bell.wav"));
+        QCOMPARE(again.Options.FailFile, QStringLiteral("Bell.wav"));
         QCOMPARE(again.LogFile, QStringLiteral("x.log"));
         // The hand-set metrics address survives a save.
         QCOMPARE(again.MetricsListen, QStringLiteral("127.0.0.1:9420"));

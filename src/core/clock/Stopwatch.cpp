@@ -12,7 +12,11 @@ std::int64_t millis(clockid_t clock) {
 
 } // namespace
 
-Moment SystemStopwatch::now() const {
+QDateTime localNow() {
     const QDateTime local = QDateTime::currentDateTime();
-    return {millis(CLOCK_MONOTONIC), millis(CLOCK_BOOTTIME), local.toOffsetFromUtc(local.offsetFromUtc())};
+    return local.toOffsetFromUtc(local.offsetFromUtc());
+}
+
+Moment SystemStopwatch::now() const {
+    return {millis(CLOCK_MONOTONIC), millis(CLOCK_BOOTTIME), localNow()};
 }

@@ -19,6 +19,10 @@ public:
     virtual Moment now() const = 0;
 };
 
+// The local date and time, carrying its UTC offset (so that its ISO 8601
+// text says "+01:00" rather than nothing).
+QDateTime localNow();
+
 // CLOCK_MONOTONIC, CLOCK_BOOTTIME and the local time with its UTC offset.
 class SystemStopwatch : public IStopwatch {
 public:

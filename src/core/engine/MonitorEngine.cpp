@@ -61,18 +61,7 @@ QString MonitorEngine::ApplyProfile(const MonitorProfile& profile) {
     OutageEchoes = profile.OutageEchoes;
     QString error;
     LogLimitBytes = profile.LimitBytes(&error);
-    m_options.SoundFail = profile.SoundFail;
-    m_options.FailFile = profile.FailFile;
-    m_options.RepeatWarn = profile.RepeatWarn;
-    m_options.RepeatIntervalSeconds = std::clamp(profile.RepeatInterval, 1, 1000);
-    m_options.SoundBack = profile.SoundBack;
-    m_options.BackFile = profile.BackFile;
-    m_options.LogChanges = profile.LogChanges;
-    m_options.LogAverages = profile.LogAverages;
-    m_options.LimitLogfile = profile.LimitLogfile;
-    m_options.PeriodAmount = profile.PeriodAmount;
-    m_options.PeriodType = profile.PeriodType;
-    m_options.LogfileLimitKb = profile.LogfileLimitKb;
+    m_options = profile.Options;
     // The first averaging window ends on the day's grid.
     AlignToDay();
     PeriodStart = PeriodEnd - PeriodLength;
@@ -88,17 +77,6 @@ MonitorProfile MonitorEngine::Profile() const {
     p.LogFile = LogFileName;
     p.Period = PeriodLength;
     p.OutageEchoes = OutageEchoes;
-    p.LogChanges = m_options.LogChanges;
-    p.LogAverages = m_options.LogAverages;
-    p.PeriodAmount = m_options.PeriodAmount;
-    p.PeriodType = m_options.PeriodType;
-    p.LimitLogfile = m_options.LimitLogfile;
-    p.LogfileLimitKb = m_options.LogfileLimitKb;
-    p.SoundFail = m_options.SoundFail;
-    p.FailFile = m_options.FailFile;
-    p.RepeatWarn = m_options.RepeatWarn;
-    p.RepeatInterval = m_options.RepeatIntervalSeconds;
-    p.SoundBack = m_options.SoundBack;
-    p.BackFile = m_options.BackFile;
+    p.Options = m_options;
     return p;
 }

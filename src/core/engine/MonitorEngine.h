@@ -30,24 +30,6 @@ class TTimer;
 // The probe cycle's states; 4 is never used.
 enum TMonitorState { Idle = 0, Resolved = 1, Waiting = 2, Resolving = 3, LookupFailed = 5 };
 
-// The alert and log options a front end hands the engine whenever they
-// change; they take effect at the next reply.
-struct MonitorOptions {
-    bool SoundFail = true;
-    QString FailFile = QStringLiteral("Carbrake.wav");
-    bool RepeatWarn = false;
-    int RepeatIntervalSeconds = 10; // 1..1000
-    bool SoundBack = true;
-    QString BackFile = QStringLiteral("Chimes.wav");
-    bool LogChanges = true;
-    bool LogAverages = true;
-    bool LimitLogfile = true;
-    // Kept as typed, for the settings file.
-    QString PeriodAmount = QStringLiteral("10");
-    int PeriodType = 0;
-    QString LogfileLimitKb = QStringLiteral("30");
-};
-
 // What the engine takes from its front end, or from a test.
 struct EngineServices {
     IClock* clock = nullptr;
@@ -192,6 +174,7 @@ signals:
 
 private:
     void startLookup();
+    void announceCrossing(bool up, TDateTime now, const QString& message);
     // The outage ledger's part of the cycle (MonitorEngine_Outages.cpp).
     void trackerSettings();
     void trackTick();

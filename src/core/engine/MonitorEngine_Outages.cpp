@@ -183,7 +183,7 @@ void MonitorEngine::recordNotRunning() {
         return;
     LedgerRow gap;
     gap.kind = LedgerRow::Kind::Gap;
-    gap.start = last.toOffsetFromUtc(last.offsetFromUtc());
+    gap.start = last;
     gap.end = now.wall;
     gap.durationMs = away;
     gap.host = Host;

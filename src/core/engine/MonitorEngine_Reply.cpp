@@ -59,27 +59,15 @@ void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
                 emit warningRaised(message);
             }
         }
-        emit statusMessage(message);
-        ConnectionUp = false;
-        emit connectionChanged(false, message);
-        if (m_options.LogChanges)
-            WriteLog(QStringLiteral("%1: Reliability for \"%2\" falls below 30%")
-                         .arg(stamps::LongStamp(now, Regional()), Ping->Address()));
+        announceCrossing(false, now, message);
         break;
     }
-    case reliability::Crossing::Rose: {
+    case reliability::Crossing::Rose:
         if (m_options.SoundBack && m_services.sound)
             m_services.sound->PlaySound(m_options.BackFile);
-        const QString message =
-            QStringLiteral("%1: Connection %2 rises above 70%").arg(ShortStamp(now), Ping->ResolvedIP());
-        emit statusMessage(message);
-        ConnectionUp = true;
-        emit connectionChanged(true, message);
-        if (m_options.LogChanges)
-            WriteLog(QStringLiteral("%1: Reliability for \"%2\" rises above 70%")
-                         .arg(stamps::LongStamp(now, Regional()), Ping->Address()));
+        announceCrossing(true, now,
+                         QStringLiteral("%1: Connection %2 rises above 70%").arg(ShortStamp(now), Ping->ResolvedIP()));
         break;
-    }
     case reliability::Crossing::None:
         break;
     }
@@ -93,4 +81,16 @@ void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
 void MonitorEngine::tmRepeatFailTimer() {
     if (m_services.sound)
         m_services.sound->PlaySound(m_options.FailFile);
+}
+
+// Either crossing, after its sound: the status line, the connection's state
+// as the alerts see it and, when asked for, the log line.
+void MonitorEngine::announceCrossing(bool up, TDateTime now, const QString& message) {
+    emit statusMessage(message);
+    ConnectionUp = up;
+    emit connectionChanged(up, message);
+    if (m_options.LogChanges)
+        WriteLog(QStringLiteral("%1: Reliability for \"%2\" %3")
+                     .arg(stamps::LongStamp(now, Regional()), Ping->Address(),
+                          up ? QStringLiteral("rises above 70%") : QStringLiteral("falls below 30%")));
 }

@@ -19,19 +19,22 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     p.UseLogging = ini.ReadBool(Logging, settings::UseLogging, p.UseLogging);
     p.LogFile = ini.ReadString(Logging, settings::LogFile, defaultLogFile);
     p.Period = UsablePeriod(ini.ReadFloat(Logging, settings::Period, OneMinute, decimalSeparator));
-    p.LogfileLimitKb = ini.ReadString(Logging, settings::LogfileLimitKb, p.LogfileLimitKb);
+    MonitorOptions& o = p.Options;
+    o.LogfileLimitKb = ini.ReadString(Logging, settings::LogfileLimitKb, o.LogfileLimitKb);
 
-    p.SoundFail = ini.ReadBool(WarningSound, settings::SoundFail, p.SoundFail);
-    p.FailFile = ini.ReadString(WarningSound, settings::FailFile, p.FailFile);
-    p.RepeatWarn = ini.ReadBool(WarningSound, settings::RepeatWarn, p.RepeatWarn);
-    p.RepeatInterval = ini.ReadInteger(WarningSound, settings::RepeatInterval, p.RepeatInterval);
-    p.SoundBack = ini.ReadBool(WarningSound, settings::SoundBack, p.SoundBack);
-    p.BackFile = ini.ReadString(WarningSound, settings::BackFile, p.BackFile);
-    p.LogChanges = ini.ReadBool(Logging, settings::LogChanges, p.LogChanges);
-    p.LogAverages = ini.ReadBool(Logging, settings::LogAverages, p.LogAverages);
-    p.PeriodAmount = ini.ReadString(Logging, settings::PeriodAmount, p.PeriodAmount);
-    p.PeriodType = ini.ReadInteger(Logging, settings::PeriodType, p.PeriodType);
-    p.LimitLogfile = ini.ReadBool(Logging, settings::LimitLogfile, p.LimitLogfile);
+    o.SoundFail = ini.ReadBool(WarningSound, settings::SoundFail, o.SoundFail);
+    o.FailFile = ini.ReadString(WarningSound, settings::FailFile, o.FailFile);
+    o.RepeatWarn = ini.ReadBool(WarningSound, settings::RepeatWarn, o.RepeatWarn);
+    // The dialog's spin box holds 1..1000 seconds.
+    o.RepeatIntervalSeconds =
+        std::clamp(ini.ReadInteger(WarningSound, settings::RepeatInterval, o.RepeatIntervalSeconds), 1, 1000);
+    o.SoundBack = ini.ReadBool(WarningSound, settings::SoundBack, o.SoundBack);
+    o.BackFile = ini.ReadString(WarningSound, settings::BackFile, o.BackFile);
+    o.LogChanges = ini.ReadBool(Logging, settings::LogChanges, o.LogChanges);
+    o.LogAverages = ini.ReadBool(Logging, settings::LogAverages, o.LogAverages);
+    o.PeriodAmount = ini.ReadString(Logging, settings::PeriodAmount, o.PeriodAmount);
+    o.PeriodType = ini.ReadInteger(Logging, settings::PeriodType, o.PeriodType);
+    o.LimitLogfile = ini.ReadBool(Logging, settings::LimitLogfile, o.LimitLogfile);
     p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
     return p;
@@ -46,25 +49,25 @@ void MonitorProfile::Save(TIniFile& ini, QChar decimalSeparator) const {
     ini.WriteBool(Logging, settings::UseLogging, UseLogging);
     ini.WriteString(Logging, settings::LogFile, LogFile);
     ini.WriteFloat(Logging, settings::Period, Period, decimalSeparator);
-    ini.WriteBool(Logging, settings::LogChanges, LogChanges);
-    ini.WriteBool(Logging, settings::LogAverages, LogAverages);
-    ini.WriteString(Logging, settings::PeriodAmount, PeriodAmount);
-    ini.WriteInteger(Logging, settings::PeriodType, PeriodType);
-    ini.WriteBool(Logging, settings::LimitLogfile, LimitLogfile);
-    ini.WriteString(Logging, settings::LogfileLimitKb, LogfileLimitKb);
-    ini.WriteBool(WarningSound, settings::SoundFail, SoundFail);
-    ini.WriteString(WarningSound, settings::FailFile, FailFile);
-    ini.WriteBool(WarningSound, settings::RepeatWarn, RepeatWarn);
-    ini.WriteInteger(WarningSound, settings::RepeatInterval, RepeatInterval);
-    ini.WriteBool(WarningSound, settings::SoundBack, SoundBack);
-    ini.WriteString(WarningSound, settings::BackFile, BackFile);
+    ini.WriteBool(Logging, settings::LogChanges, Options.LogChanges);
+    ini.WriteBool(Logging, settings::LogAverages, Options.LogAverages);
+    ini.WriteString(Logging, settings::PeriodAmount, Options.PeriodAmount);
+    ini.WriteInteger(Logging, settings::PeriodType, Options.PeriodType);
+    ini.WriteBool(Logging, settings::LimitLogfile, Options.LimitLogfile);
+    ini.WriteString(Logging, settings::LogfileLimitKb, Options.LogfileLimitKb);
+    ini.WriteBool(WarningSound, settings::SoundFail, Options.SoundFail);
+    ini.WriteString(WarningSound, settings::FailFile, Options.FailFile);
+    ini.WriteBool(WarningSound, settings::RepeatWarn, Options.RepeatWarn);
+    ini.WriteInteger(WarningSound, settings::RepeatInterval, Options.RepeatIntervalSeconds);
+    ini.WriteBool(WarningSound, settings::SoundBack, Options.SoundBack);
+    ini.WriteString(WarningSound, settings::BackFile, Options.BackFile);
     // The metrics address is set by hand in the file and never written:
     // a file without the section stays without it.
 }
 
 std::int32_t MonitorProfile::LimitBytes(QString* error) const {
     try {
-        return settings::LimitBytes(inttext::StrToInt(LogfileLimitKb));
+        return settings::LimitBytes(inttext::StrToInt(Options.LogfileLimitKb));
     } catch (const Exception& e) {
         if (error)
             *error = e.Message();

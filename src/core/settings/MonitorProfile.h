@@ -9,6 +9,27 @@
 
 class TIniFile;
 
+// The settings dialog's alert and log options, as the settings file keeps
+// them and as a front end hands them to the engine whenever they change
+// (they take effect at the next reply).
+struct MonitorOptions {
+    // [Logging]
+    bool LogChanges = true;
+    bool LogAverages = true;
+    // Kept as typed, for the settings file.
+    QString PeriodAmount = QStringLiteral("10");
+    std::int32_t PeriodType = 0;
+    bool LimitLogfile = true;
+    QString LogfileLimitKb = QStringLiteral("30");
+    // [WarningSound]
+    bool SoundFail = true;
+    QString FailFile = QStringLiteral("Carbrake.wav");
+    bool RepeatWarn = false;
+    std::int32_t RepeatIntervalSeconds = 10; // 1..1000
+    bool SoundBack = true;
+    QString BackFile = QStringLiteral("Chimes.wav");
+};
+
 // Everything the settings file "Linkvigil.ini" holds, with each key's
 // default in one place. The window, its settings dialog and the headless
 // watcher all read and write the file through this.
@@ -22,22 +43,11 @@ struct MonitorProfile {
     bool UseLogging = false;
     QString LogFile; // as written; relative names are relative to the log folder
     TDateTime Period = OneMinute;
-    bool LogChanges = true;
-    bool LogAverages = true;
-    QString PeriodAmount = QStringLiteral("10");
-    std::int32_t PeriodType = 0;
-    bool LimitLogfile = true;
-    QString LogfileLimitKb = QStringLiteral("30");
     // Lost echoes in a row that make an outage (at least 1); set by hand,
     // kept by a save.
     std::int32_t OutageEchoes = 2;
-    // [WarningSound]
-    bool SoundFail = true;
-    QString FailFile = QStringLiteral("Carbrake.wav");
-    bool RepeatWarn = false;
-    std::int32_t RepeatInterval = 10;
-    bool SoundBack = true;
-    QString BackFile = QStringLiteral("Chimes.wav");
+    // The dialog's keys of [Logging] and [WarningSound].
+    MonitorOptions Options;
     // [Metrics]: where to serve the metrics, "ADDR:PORT"; empty for nowhere.
     QString MetricsListen;
 

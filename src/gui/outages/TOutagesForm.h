@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class IFileDialogs;
 class OutagesModel;
@@ -64,6 +65,9 @@ private:
     // The file to export to, asked for with the period in its proposed name;
     // empty when the user cancelled or would not replace an existing file.
     QString askFile(const QString& title, const QString& filter, const QString& suffix, const Period& period);
+    // The period, then the file: nothing when either is cancelled.
+    std::optional<std::pair<Period, QString>> askExport(const QString& title, const QString& filter,
+                                                        const QString& suffix);
 
     IFileDialogs* m_dialogs;
     OutagesModel* m_model;

@@ -44,32 +44,37 @@ QString TOutagesForm::askFile(const QString& title, const QString& filter, const
     return path;
 }
 
-void TOutagesForm::btnExportReportClick() {
-    const std::optional<Period> period = askPeriod(QStringLiteral("Export report"));
+std::optional<std::pair<TOutagesForm::Period, QString>>
+TOutagesForm::askExport(const QString& title, const QString& filter, const QString& suffix) {
+    const std::optional<Period> period = askPeriod(title);
     if (!period)
-        return;
-    const QString path =
-        askFile(QStringLiteral("Export report"), QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*"),
-                QStringLiteral("pdf"), *period);
+        return std::nullopt;
+    const QString path = askFile(title, filter, suffix, *period);
     if (path.isEmpty())
+        return std::nullopt;
+    return std::pair{*period, path};
+}
+
+void TOutagesForm::btnExportReportClick() {
+    const auto target = askExport(QStringLiteral("Export report"),
+                                  QStringLiteral("PDF files (*.pdf)|*.pdf|All files (*.*)|*.*"), QStringLiteral("pdf"));
+    if (!target)
         return;
+    const auto& [period, path] = *target;
     refresh();
     QString error;
-    if (!report::writePdf(path, m_host, m_model->rowsUntilNow(), period->from, period->to, m_watchedSince, &error))
+    if (!report::writePdf(path, m_host, m_model->rowsUntilNow(), period.from, period.to, m_watchedSince, &error))
         TApplication::Boxes().ShowError(error);
 }
 
 void TOutagesForm::btnExportTableClick() {
-    const std::optional<Period> period = askPeriod(QStringLiteral("Export table"));
-    if (!period)
+    const auto target = askExport(QStringLiteral("Export table"),
+                                  QStringLiteral("CSV files (*.csv)|*.csv|All files (*.*)|*.*"), QStringLiteral("csv"));
+    if (!target)
         return;
-    const QString path =
-        askFile(QStringLiteral("Export table"), QStringLiteral("CSV files (*.csv)|*.csv|All files (*.*)|*.*"),
-                QStringLiteral("csv"), *period);
-    if (path.isEmpty())
-        return;
+    const auto& [period, path] = *target;
     QString error;
     // The rows as the ledger holds them: the outage in progress is not one yet.
-    if (!report::writeCsv(path, m_model->rows(), period->from, period->to, &error))
+    if (!report::writeCsv(path, m_model->rows(), period.from, period.to, &error))
         TApplication::Boxes().ShowError(error);
 }
