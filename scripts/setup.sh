@@ -15,6 +15,8 @@ packages=(
   clang                          # the fuzz target (libFuzzer)
   clang-format                   # the formatting check
   poppler-utils                  # pdftotext and pdftoppm, to read back the outage report in its tests
+  xvfb dbus-daemon x11-utils     # the desktop tests: a virtual X server, a private session bus, xwininfo
+  dunst trayer                   # a real notification service and a real system tray for them
 )
 
 missing=()

@@ -14,11 +14,14 @@
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
 #include "metrics/EngineEndpoint.h"
+#include "notify/AlertNotices.h"
+#include "notify/DBusNotifications.h"
 #include "outages/TOutagesForm.h"
 #include "seams/DesktopShell.h"
 #include "seams/QtMessageBoxes.h"
 #include "sound/QtSoundPlayer.h"
 #include "text/Regional.h"
+#include "tray/TrayIcon.h"
 #include "warnform/TfrmWarn.h"
 
 #include <QLocale>
@@ -102,6 +105,7 @@ int main(int argc, char* argv[]) {
     MainForm = mainForm.get();
     QObject::connect(&sound, &QtSoundPlayer::audioUnavailable, MainForm, &TMainForm::ShowStatus);
     TLogForm logForm(MainForm, MainForm->Engine, &sound, &fileDialogs);
+    logForm.TrayAvailable = &TrayIcon::trayAvailable;
     LogForm = &logForm;
     TfrmWarn warnForm;
     frmWarn = &warnForm;
@@ -119,7 +123,17 @@ int main(int argc, char* argv[]) {
             MainForm->ShowStatus(QStringLiteral("Metrics not served: ") + error);
     }
 
+    // The status icon where the desktop has a tray, and the alerts as the
+    // desktop's notifications where it has a service for them.
+    TrayStatus trayStatus(*MainForm->Engine);
+    TrayIcon tray(trayStatus);
+    ConnectTray(MainForm, &tray);
+    DBusNotifications notifications;
+    AlertNotices notices(*MainForm->Engine, notifications);
+    ConnectNotices(MainForm, &notices);
+
     MainForm->show();
+    tray.show();
     const int result = app.exec();
     OutagesForm = nullptr;
     frmWarn = nullptr;

@@ -1,8 +1,12 @@
 #include "Forms.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
+#include "notify/AlertNotices.h"
 #include "outages/TOutagesForm.h"
+#include "tray/TrayIcon.h"
 #include "warnform/TfrmWarn.h"
+
+#include <QPointer>
 
 TMainForm* MainForm = nullptr;
 TLogForm* LogForm = nullptr;
@@ -23,4 +27,18 @@ void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesFo
                      [outages](const LedgerRow& row) { outages->setInProgress(row); });
     QObject::connect(engine, &MonitorEngine::outageCleared, outages,
                      [outages] { outages->setInProgress(std::nullopt); });
+}
+
+void ConnectTray(TMainForm* main, TrayIcon* tray) {
+    tray->windowShown = [main] { return main->isVisible() && !main->isMinimized(); };
+    main->TrayShown = [tray = QPointer<TrayIcon>(tray)] { return tray && tray->isShown(); };
+    QObject::connect(tray, &TrayIcon::showHideRequested, main, &TMainForm::ShowHideCommand);
+    QObject::connect(tray, &TrayIcon::startRequested, main, &TMainForm::StartCommand);
+    QObject::connect(tray, &TrayIcon::stopRequested, main, &TMainForm::StopCommand);
+    QObject::connect(tray, &TrayIcon::outagesRequested, main, &TMainForm::OutagesCommand);
+    QObject::connect(tray, &TrayIcon::quitRequested, main, &TMainForm::Quit);
+}
+
+void ConnectNotices(TMainForm* main, AlertNotices* notices) {
+    QObject::connect(notices, &AlertNotices::outagesRequested, main, &TMainForm::OutagesCommand);
 }

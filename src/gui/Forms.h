@@ -4,6 +4,8 @@ class TMainForm;
 class TLogForm;
 class TfrmWarn;
 class TOutagesForm;
+class TrayIcon;
+class AlertNotices;
 
 // The program's three windows, each reached through its one instance:
 // created at start-up in this order and kept until the program ends.
@@ -17,3 +19,10 @@ extern TOutagesForm* OutagesForm;
 // engine: the warning shows and hides as the engine says, its OK confirms
 // it there, and the dialog's "save" answer saves the settings.
 void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages = nullptr);
+
+// The tray icon steers the main window as its own controls do, and the
+// window hides in the tray only while the icon is in one.
+void ConnectTray(TMainForm* main, TrayIcon* tray);
+// A notification's "Show outages" opens the Outages window as the window's
+// link does.
+void ConnectNotices(TMainForm* main, AlertNotices* notices);

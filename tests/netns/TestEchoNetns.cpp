@@ -2,6 +2,7 @@
 // netns-run.sh: kernel hosts, a router, a rejecting host, a small-MTU link and
 // the project's own responder with its hostile answers.
 
+#include "SocketKindRows.h"
 #include "icmp/LinuxIcmpSocket.h"
 #include "icmp/TICMP.h"
 #include "ping/TPing.h"
@@ -13,8 +14,6 @@
 #include <QTest>
 #include <QTimer>
 
-Q_DECLARE_METATYPE(SocketKind)
-
 namespace {
 
 // How much later than its time-out an echo may end.
@@ -24,9 +23,16 @@ struct Echo {
     int result = 0;
     std::uint32_t status = 0;
     TIcmpEchoReply reply;
+    QString from; // the sender of the reply or error, "" for none
     qint64 elapsedMs = 0;
     QStringList displayed;
 };
+
+// The host of a row of either family.
+QString host(const char* v4, const char* v6) {
+    QFETCH(bool, ipv6);
+    return QString::fromLatin1(ipv6 ? v6 : v4);
+}
 
 } // namespace
 
@@ -49,13 +55,14 @@ class TestEchoNetns : public QObject {
         e.elapsedMs = clock.elapsed();
         e.status = icmp->LastStatus();
         e.reply = icmp->LastReply();
+        e.from = QString::fromStdString(icmp->LastReplyFrom().text());
         return e;
     }
 
-    static void addSocketKinds() {
-        QTest::addColumn<SocketKind>("kind");
-        QTest::newRow("ping socket") << SocketKind::Ping;
-        QTest::newRow("raw socket") << SocketKind::Raw;
+    // The sender, and the record's address: the same for IPv4, 0 for IPv6.
+    static void verifySender(const Echo& e, const QString& from) {
+        QCOMPARE(e.from, from);
+        QCOMPARE(e.reply.Address, from.contains(u':') || from.isEmpty() ? 0u : inet::parse(from));
     }
 
     void open() {
@@ -77,59 +84,69 @@ private slots:
         auto socket = LinuxIcmpSocket::open(kind, &error);
         QVERIFY2(socket, qPrintable(QStringLiteral("errno %1").arg(error)));
         QCOMPARE(socket->kind() == LinuxIcmpSocket::Kind::Raw, kind == SocketKind::Raw);
+        QVERIFY(socket->hasIPv4() && socket->hasIPv6());
     }
 
-    void answeredEcho_data() { addSocketKinds(); }
+    void answeredEcho_data() { addSocketKindsAndFamilies(); }
     void answeredEcho() {
         open();
-        const Echo e = send(QStringLiteral("192.0.2.1"));
+        const QString target = host("192.0.2.1", "2001:db8::1");
+        const Echo e = send(target);
         QCOMPARE(e.result, 1);
         QCOMPARE(e.status, 0u);
-        QCOMPARE(inet::format(e.reply.Address), QStringLiteral("192.0.2.1"));
+        verifySender(e, target);
         QCOMPARE(e.reply.DataSize, 56);
         QCOMPARE(e.reply.Options.Ttl, 63); // 64, less one for the router
         QVERIFY(e.reply.RoundTripTime < 50);
-        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(icmp->ResolvedIP(), target);
     }
 
-    void roundTripFollowsTheDelay_data() { addSocketKinds(); }
+    void roundTripFollowsTheDelay_data() { addSocketKindsAndFamilies(); }
     void roundTripFollowsTheDelay() {
         open();
+        QFETCH(bool, ipv6);
+        // The IPv6 host answers after 30 ms, the IPv4 one after 200 ms.
+        const std::uint32_t delay = ipv6 ? 30 : 200;
         for (int i = 0; i < 3; ++i) {
-            const Echo e = send(QStringLiteral("198.18.0.20"));
+            const Echo e = send(host("198.18.0.20", "2001:db8:18::16"));
             QCOMPARE(e.result, 1);
-            QVERIFY2(e.reply.RoundTripTime >= 200 && e.reply.RoundTripTime <= 215,
+            QVERIFY2(e.reply.RoundTripTime >= delay && e.reply.RoundTripTime <= delay + 15,
                      qPrintable(QString::number(e.reply.RoundTripTime)));
         }
     }
 
     void sizesThatFit_data() {
         QTest::addColumn<SocketKind>("kind");
+        QTest::addColumn<bool>("ipv6");
         QTest::addColumn<int>("size");
         for (auto [name, kind] : {std::pair{"ping", SocketKind::Ping}, std::pair{"raw", SocketKind::Raw}}) {
-            QTest::addRow("%s 0", name) << kind << 0;
-            QTest::addRow("%s 1", name) << kind << 1;
-            QTest::addRow("%s 1472 (one full frame)", name) << kind << 1472;
-            QTest::addRow("%s 4000 (fragmented)", name) << kind << 4000;
+            QTest::addRow("%s 0", name) << kind << false << 0;
+            QTest::addRow("%s 1", name) << kind << false << 1;
+            QTest::addRow("%s 1472 (one full frame)", name) << kind << false << 1472;
+            QTest::addRow("%s 4000 (fragmented)", name) << kind << false << 4000;
+            QTest::addRow("%s IPv6 0", name) << kind << true << 0;
+            QTest::addRow("%s IPv6 1452 (one full frame)", name) << kind << true << 1452;
+            QTest::addRow("%s IPv6 4000 (fragmented here)", name) << kind << true << 4000;
+            QTest::addRow("%s IPv6 65527 (largest)", name) << kind << true << 65527;
         }
     }
     void sizesThatFit() {
         QFETCH(int, size);
         open();
-        const Echo e = send(QStringLiteral("192.0.2.1"), 1000, size);
+        const Echo e = send(host("192.0.2.1", "2001:db8::1"), 1000, size);
         QCOMPARE(e.result, 1);
         QCOMPARE(int(e.reply.DataSize), size);
     }
 
-    void droppedEchoTimesOut_data() { addSocketKinds(); }
+    void droppedEchoTimesOut_data() { addSocketKindsAndFamilies(); }
     void droppedEchoTimesOut() {
         open();
-        const Echo e = send(QStringLiteral("192.0.2.2"), 500);
+        const Echo e = send(host("192.0.2.2", "2001:db8::2"), 500);
         QCOMPARE(e.result, 0);
         QCOMPARE(e.status, 11010u);
         QCOMPARE(icmp->StatusText(), QStringLiteral("Request timed out"));
         QVERIFY2(e.elapsedMs >= 495 && e.elapsedMs <= 500 + kSlackMs, qPrintable(QString::number(e.elapsedMs)));
-        QCOMPARE(e.reply.Address, 0u);
+        verifySender(e, QString());
     }
 
     void icmpErrors_data() {
@@ -155,6 +172,16 @@ private slots:
             {"responder: parameter problem", "198.18.0.14", 64, 11015, "198.18.0.14"},
             {"responder: source quench", "198.18.0.15", 64, 11016, "198.18.0.15"},
             {"responder: TTL expired in transit", "198.18.0.19", 64, 11013, "198.18.0.19"},
+            {"IPv6 address unreachable", "2001:db8::3", 64, 11003, "2001:db8::3"},
+            {"IPv6 no route", "2001:db8::4", 64, 11002, "2001:db8::4"},
+            {"IPv6 port unreachable", "2001:db8::5", 64, 11005, "2001:db8::5"},
+            {"IPv6 administratively prohibited", "2001:db8::7", 64, 11003, "2001:db8::7"},
+            {"IPv6 hop limit expired at the router", "2001:db8::1", 1, 11013, "2001:db8:51::fe"},
+            {"IPv6 responder: no route", "2001:db8:18::b", 64, 11002, "2001:db8:18::b"},
+            {"IPv6 responder: address unreachable", "2001:db8:18::c", 64, 11003, "2001:db8:18::c"},
+            {"IPv6 responder: packet too big", "2001:db8:18::d", 64, 11009, "2001:db8:18::d"},
+            {"IPv6 responder: hop limit", "2001:db8:18::e", 64, 11013, "2001:db8:18::e"},
+            {"IPv6 responder: parameter problem", "2001:db8:18::f", 64, 11015, "2001:db8:18::f"},
         };
         for (auto [name, kind] : {std::pair{"ping", SocketKind::Ping}, std::pair{"raw", SocketKind::Raw}})
             for (const auto& r : rows)
@@ -173,26 +200,49 @@ private slots:
         QCOMPARE(e.result, 0);
         QCOMPARE(e.status, status);
         QCOMPARE(e.reply.Status, status);
-        QCOMPARE(inet::format(e.reply.Address), from);
+        verifySender(e, from);
         QVERIFY(e.elapsedMs < 500);
     }
 
-    void dontFragment_data() { addSocketKinds(); }
+    void dontFragment_data() { addSocketKindsAndFamilies(); }
     void dontFragment() {
         open();
-        const Echo big = send(QStringLiteral("203.0.113.1"), 1000, 1400, 64, 2);
+        const QString target = host("203.0.113.1", "2001:db8:203::1");
+        const QString router = host("198.51.100.254", "2001:db8:51::fe");
+        const Echo big = send(target, 1000, 1400, 64, 2);
         QCOMPARE(big.result, 0);
         QCOMPARE(big.status, 11009u);
         QCOMPARE(icmp->StatusText(), QStringLiteral("Packet too big"));
-        // Without the flag the router fragments it, also after it reported
-        // the smaller MTU once; with the flag again the learned MTU is ignored.
-        const Echo fragmented = send(QStringLiteral("203.0.113.1"), 1000, 1400, 64, 0);
+        verifySender(big, router);
+        // Without the flag the router (IPv4) or this host (IPv6, at the path
+        // MTU it learned just now) fragments it; with the flag again the
+        // learned MTU is ignored and the router tells once more.
+        const Echo fragmented = send(target, 1000, 1400, 64, 0);
         QCOMPARE(fragmented.result, 1);
         QCOMPARE(fragmented.reply.DataSize, 1400);
-        QCOMPARE(send(QStringLiteral("203.0.113.1"), 1000, 1400, 64, 2).status, 11009u);
+        verifySender(send(target, 1000, 1400, 64, 2), router);
         // Flags 258 sends the flags byte 2.
-        QCOMPARE(send(QStringLiteral("203.0.113.1"), 1000, 1400, 64, 258).status, 11009u);
-        QCOMPARE(send(QStringLiteral("203.0.113.1"), 1000, 900, 64, 2).result, 1);
+        QCOMPARE(send(target, 1000, 1400, 64, 258).status, 11009u);
+        QCOMPARE(send(target, 1000, 900, 64, 2).result, 1);
+        // Over this link's own MTU the kernel refuses at once.
+        const Echo local = send(target, 1000, 1600, 64, 2);
+        QCOMPARE(local.status, 11009u);
+        verifySender(local, QString());
+    }
+
+    // IPv6 routers never fragment: the first echo over a path whose smaller
+    // MTU this host has not learned yet ends in "packet too big" even
+    // without Don't Fragment; the next one is fragmented here.
+    void ipv6PathMtuIsLearnedFromTheFirstEcho_data() { addSocketKinds(); }
+    void ipv6PathMtuIsLearnedFromTheFirstEcho() {
+        const QStringList flush = {QStringLiteral("-6"), QStringLiteral("route"), QStringLiteral("flush"),
+                                   QStringLiteral("cache")};
+        QCOMPARE(QProcess::execute(QStringLiteral("ip"), flush), 0);
+        open();
+        const Echo first = send(QStringLiteral("2001:db8:203::1"), 1000, 1400);
+        QCOMPARE(first.status, 11009u);
+        QCOMPARE(first.from, QStringLiteral("2001:db8:51::fe"));
+        QCOMPARE(send(QStringLiteral("2001:db8:203::1"), 1000, 1400).result, 1);
     }
 
     void localRouteErrors_data() {
@@ -204,6 +254,9 @@ private slots:
             QTest::addRow("%s prohibited route", name) << kind << QStringLiteral("198.19.2.1") << 11018u;
             QTest::addRow("%s no route", name) << kind << QStringLiteral("100.64.0.1") << 11002u;
             QTest::addRow("%s broadcast text", name) << kind << QStringLiteral("255.255.255.255") << 11018u;
+            QTest::addRow("%s IPv6 unreachable route", name) << kind << QStringLiteral("2001:db8:ff01::1") << 11003u;
+            QTest::addRow("%s IPv6 prohibited route", name) << kind << QStringLiteral("2001:db8:ff02::1") << 11018u;
+            QTest::addRow("%s IPv6 no route", name) << kind << QStringLiteral("2001:db8:99::1") << 11002u;
         }
     }
     void localRouteErrors() {
@@ -235,13 +288,36 @@ private slots:
         QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.1"));
     }
 
-    void lateReplyIsNotCountedForTheNext_data() { addSocketKinds(); }
+    // Names of either family or both, through the system resolver.
+    void namesOfBothFamilies_data() { addSocketKinds(); }
+    void namesOfBothFamilies() {
+        open();
+        const struct {
+            const char* name;
+            bool preferIPv6;
+            const char* address;
+        } rows[] = {
+            {"echo6-host.test", false, "2001:db8::1"}, {"v6only.test", false, "2001:db8::10"},
+            {"dual-host.test", false, "192.0.2.1"},    {"dual-host.test", true, "2001:db8::10"},
+            {"echo-host.test", true, "192.0.2.1"},
+        };
+        for (const auto& r : rows) {
+            icmp->SetPreferIPv6(r.preferIPv6);
+            const Echo e = send(QString::fromLatin1(r.name));
+            QCOMPARE(e.result, 1);
+            QCOMPARE(icmp->ResolvedIP(), QString::fromLatin1(r.address));
+            QCOMPARE(e.from, QString::fromLatin1(r.address));
+        }
+    }
+
+    void lateReplyIsNotCountedForTheNext_data() { addSocketKindsAndFamilies(); }
     void lateReplyIsNotCountedForTheNext() {
         open();
-        const Echo first = send(QStringLiteral("198.18.0.3"), 300); // answered after 500 ms
+        const QString slow = host("198.18.0.3", "2001:db8:18::3"); // answered after 500 ms
+        const Echo first = send(slow, 300);
         QCOMPARE(first.status, 11010u);
         // The late answer to the first arrives about 200 ms into this one.
-        const Echo second = send(QStringLiteral("198.18.0.3"), 1000);
+        const Echo second = send(slow, 1000);
         QCOMPARE(second.result, 1);
         QVERIFY2(second.reply.RoundTripTime >= 495, qPrintable(QString::number(second.reply.RoundTripTime)));
     }
@@ -249,32 +325,33 @@ private slots:
     // The late answer to each echo arrives in the middle of the next one:
     // that wait still ends at its own time-out, and the stray answer never
     // counts for it.
-    void backToBackTimeOutsKeepTheirTimeOut_data() { addSocketKinds(); }
+    void backToBackTimeOutsKeepTheirTimeOut_data() { addSocketKindsAndFamilies(); }
     void backToBackTimeOutsKeepTheirTimeOut() {
         open();
         for (int i = 0; i < 3; ++i) {
-            const Echo e = send(QStringLiteral("198.18.0.3"), 300); // answered after 500 ms
+            const Echo e = send(host("198.18.0.3", "2001:db8:18::3"), 300); // answered after 500 ms
             QCOMPARE(e.status, 11010u);
             QCOMPARE(e.result, 0);
             QVERIFY2(e.elapsedMs >= 300 && e.elapsedMs <= 300 + kSlackMs, qPrintable(QString::number(e.elapsedMs)));
         }
     }
 
-    void duplicatesAndLoss_data() { addSocketKinds(); }
+    void duplicatesAndLoss_data() { addSocketKindsAndFamilies(); }
     void duplicatesAndLoss() {
         open();
         for (int i = 0; i < 3; ++i) {
-            const Echo e = send(QStringLiteral("198.18.0.4"), 500); // every reply comes twice
+            const Echo e = send(host("198.18.0.4", "2001:db8:18::4"), 500); // every reply comes twice
             QCOMPARE(e.result, 1);
             QVERIFY(e.reply.RoundTripTime < 40);
             QTest::qWait(30);
         }
         // The pattern ".x" alternates answers and losses; earlier rows may
         // have left it at a loss.
-        if (send(QStringLiteral("198.18.0.16"), 300).result == 0)
-            QCOMPARE(send(QStringLiteral("198.18.0.16"), 300).result, 1);
-        QCOMPARE(send(QStringLiteral("198.18.0.16"), 300).status, 11010u);
-        QCOMPARE(send(QStringLiteral("198.18.0.16"), 300).result, 1);
+        const QString lossy = host("198.18.0.16", "2001:db8:18::10");
+        if (send(lossy, 300).result == 0)
+            QCOMPARE(send(lossy, 300).result, 1);
+        QCOMPARE(send(lossy, 300).status, 11010u);
+        QCOMPARE(send(lossy, 300).result, 1);
     }
 
     // Answers that are not ours are read and passed over until the deadline.
@@ -294,6 +371,14 @@ private slots:
             {"error about another", "198.18.0.12"},
             {"redirect", "198.18.0.13"},
             {"stale duplicate", "198.18.0.18"},
+            {"IPv6 wrong sequence", "2001:db8:18::5"},
+            {"IPv6 wrong identifier", "2001:db8:18::6"},
+            {"IPv6 spoofed source", "2001:db8:18::7"},
+            {"IPv6 bad checksum", "2001:db8:18::8"},
+            {"IPv6 truncated", "2001:db8:18::9"},
+            {"IPv6 changed data", "2001:db8:18::a"},
+            {"IPv6 error about another", "2001:db8:18::11"},
+            {"IPv6 stale duplicate", "2001:db8:18::12"},
         };
         for (auto [name, kind] : {std::pair{"ping", SocketKind::Ping}, std::pair{"raw", SocketKind::Raw}})
             for (const auto& r : rows)
@@ -359,6 +444,17 @@ private slots:
                                       << QStringLiteral(
                                              "^display: Unable to resolve nosuch.test\\ndisplay: Invalid host "
                                              "address\\nresult=0 status=11018 text=\"Bad Destination\"");
+        QTest::newRow("IPv6") << QStringList{QStringLiteral("2001:0db8::1")} << 0
+                              << QStringLiteral("^result=1 status=0 text=\"No error\" rtt=\\d+ from=2001:db8::1 "
+                                                "ttl=63 bytes=56\\n$");
+        QTest::newRow("IPv6 preferred") << QStringList{QStringLiteral("--prefer-ipv6"), QStringLiteral("--timeout"),
+                                                       QStringLiteral("300"), QStringLiteral("dual-host.test")}
+                                        << 0
+                                        << QStringLiteral(
+                                               "^result=1 status=0 text=\"No error\" rtt=\\d+ from=2001:db8::10 ");
+        QTest::newRow("IPv6 timed out") << QStringList{QStringLiteral("--timeout"), QStringLiteral("300"),
+                                                       QStringLiteral("2001:db8::2")}
+                                        << 1 << QStringLiteral("^result=0 status=11010 .* from=:: ttl=0 bytes=0\\n$");
         QTest::newRow("bad argument") << QStringList{QStringLiteral("--ttl"), QStringLiteral("x"),
                                                      QStringLiteral("192.0.2.1")}
                                       << 2 << QStringLiteral("^$");

@@ -72,6 +72,43 @@ private slots:
         watch(QStringLiteral("nosuch.test"));
         QTRY_COMPARE(m->IPlabel->text(), QStringLiteral("Cannot find host-address."));
     }
+
+    // An IPv6 literal, however it is spelt, is shown in its canonical form
+    // and watched over ICMPv6, errors included.
+    void ipv6HostsAreWatchedToo() {
+        watch(QStringLiteral("2001:DB8:0:0::0010"));
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 2001:db8::10"));
+        m->StartButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m->Engine->ChartColumn >= 3, 5000);
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("2001:db8::10"));
+        m->StopButtonClick();
+        watch(QStringLiteral("2001:db8::3"));
+        m->StartButtonClick();
+        QTRY_COMPARE_WITH_TIMEOUT(m->IPlabel->text(), QStringLiteral("2001:db8::3: Destination host unreachable"),
+                                  5000);
+    }
+
+    // A name with only IPv6 addresses is watched over IPv6; one with both
+    // over IPv4, unless IPv6 is preferred.
+    void addressFamilyOfAName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("preferIPv6");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("IPv6 only") << "v6only.test" << false << "2001:db8::10";
+        QTest::newRow("both") << "dual-host.test" << false << "192.0.2.1";
+        QTest::newRow("both, IPv6 preferred") << "dual-host.test" << true << "2001:db8::10";
+    }
+    void addressFamilyOfAName() {
+        QFETCH(QString, name);
+        QFETCH(bool, preferIPv6);
+        QFETCH(QString, address);
+        MonitorOptions options = m->Engine->Options();
+        options.PreferIPv6 = preferIPv6;
+        m->Engine->SetOptions(options);
+        watch(name);
+        QTRY_COMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: ") + address);
+    }
 };
 
 LINKVIGIL_TEST_MAIN(TestMonitorNetns)

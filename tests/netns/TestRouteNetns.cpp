@@ -4,7 +4,6 @@
 
 #include "ledger/LedgerRow.h"
 #include "ledger/RouteProbe.h"
-#include "text/Inet.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -35,7 +34,10 @@ class TestRouteNetns : public QObject {
 
     NetlinkRouteSource source;
 
-    RouteInfo lookup(const QString& host) { return source.lookup(inet::parse(host)); }
+    RouteInfo lookup(const QString& host) {
+        return source.lookup(IpAddress::parse(host.toStdString()).value_or(IpAddress{}));
+    }
+    static QString text(const IpAddress& a) { return QString::fromStdString(a.text()); }
 
 private slots:
     void initTestCase() {
@@ -43,7 +45,9 @@ private slots:
             QSKIP("SKIPPED LOUDLY: this test must run inside tests/netns/netns-run.sh (root, network namespaces)");
     }
     // Whatever a test did to the links is undone, whatever its outcome.
-    void cleanup() { QTRY_VERIFY_WITH_TIMEOUT(lookup("192.0.2.1").linkUp && lookup("192.0.2.1").gateway != 0, 5000); }
+    void cleanup() {
+        QTRY_VERIFY_WITH_TIMEOUT(lookup("192.0.2.1").linkUp && lookup("192.0.2.1").gateway.valid(), 5000);
+    }
 
     // Each kind of route in the client, and the cause while the gateway has
     // not been heard from yet.
@@ -53,13 +57,18 @@ private slots:
         QTest::addColumn<QString>("path"); // gateway and interface
         QTest::addColumn<QString>("cause");
         QTest::newRow("behind the router") << "192.0.2.1" << 0 << "198.51.100.254 c0" << QString();
-        QTest::newRow("the router") << "198.51.100.254" << 0 << "0.0.0.0 c0" << cause::LocalHostSilent;
+        QTest::newRow("the router") << "198.51.100.254" << 0 << "direct c0" << cause::LocalHostSilent;
         // lo's operational state is "unknown", which counts as up.
-        QTest::newRow("own address") << "198.51.100.1" << 0 << "0.0.0.0 lo" << cause::LocalHostSilent;
+        QTest::newRow("own address") << "198.51.100.1" << 0 << "direct lo" << cause::LocalHostSilent;
         QTest::newRow("no route") << "198.19.9.9" << ENETUNREACH << "" << cause::Offline;
         QTest::newRow("unreachable route") << "198.19.1.1" << EHOSTUNREACH << "" << cause::Offline;
         QTest::newRow("prohibit route") << "198.19.2.1" << EACCES << "" << QString();
         QTest::newRow("blackhole route") << "198.19.3.1" << EINVAL << "" << QString();
+        QTest::newRow("IPv6 behind the router") << "2001:db8::1" << 0 << "2001:db8:51::fe c0" << QString();
+        QTest::newRow("IPv6 router") << "2001:db8:51::fe" << 0 << "direct c0" << cause::LocalHostSilent;
+        QTest::newRow("IPv6 no route") << "2001:db8:9999::1" << ENETUNREACH << "" << cause::Offline;
+        QTest::newRow("IPv6 unreachable route") << "2001:db8:ff01::1" << EHOSTUNREACH << "" << cause::Offline;
+        QTest::newRow("IPv6 prohibit route") << "2001:db8:ff02::1" << EACCES << "" << QString();
     }
     void routes() {
         QFETCH(QString, host);
@@ -70,10 +79,11 @@ private slots:
         QCOMPARE(r.error, error);
         QCOMPARE(r.route, error == 0);
         QCOMPARE(r.linkUp, error == 0);
-        QCOMPARE(r.route ? inet::format(r.gateway) + ' ' + r.interface : QString(), path);
-        QCOMPARE(inet::format(r.source), r.route ? "198.51.100.1" : "0.0.0.0");
+        const QString gateway = r.gateway.valid() ? text(r.gateway) : QStringLiteral("direct");
+        QCOMPARE(r.route ? gateway + ' ' + r.interface : QString(), path);
+        QCOMPARE(text(r.source), r.route ? (host.contains(':') ? "2001:db8:51::1" : "198.51.100.1") : "");
         QCOMPARE(diagnoseCause(r, std::nullopt), cause);
-        if (r.gateway != 0) { // its own echoes tell the local network from what lies beyond
+        if (r.gateway.valid()) { // its own echoes tell the local network from what lies beyond
             QCOMPARE(diagnoseCause(r, false), cause::LocalNetwork);
             QCOMPARE(diagnoseCause(r, true), cause::BeyondGateway);
         }

@@ -2,7 +2,7 @@
 # The outage ledger seen from the wire, run by netns-run.sh (client
 # namespace): the watcher watches 192.0.2.1 every 200 ms while the path to it
 # is broken in one way at a time, each case with a watcher and a folder of its
-# own. Each Outages.csv must hold one row: the outage with the cause that was
+# own; two of the cases again over IPv6. Each Outages.csv must hold one row: the outage with the cause that was
 # staged, the gap of a watcher held up by SIGSTOP, or the outage a kill -9 cut
 # short, completed at the next start. The connection log must not change in
 # kind. Every ledger is printed at the end.
@@ -80,6 +80,15 @@ nft_table() {
   fi
 }
 
+# nft_table6 NAMESPACE on|off CHAINS: the same for IPv6.
+nft_table6() {
+  if [[ "$2" == on ]]; then
+    printf 'table ip6 ledger_test6 {\n%s\n}\n' "$3" | ip netns exec "$1" nft -f -
+  else
+    ip netns exec "$1" nft delete table ip6 ledger_test6
+  fi
+}
+
 # The conditions, each switched on and off.
 host_blackholed() {
   nft_table "$LINKVIGIL_NETNS_HOST" "$1" "chain input { type filter hook input priority 0; policy accept;
@@ -95,19 +104,30 @@ router_refuses() {
   nft_table "$LINKVIGIL_NETNS_ROUTER" "$1" "chain forward { type filter hook forward priority 0; policy accept;
     icmp type echo-request ip daddr $host reject with icmp type host-unreachable; }"
 }
+host6_blackholed() {
+  nft_table6 "$LINKVIGIL_NETNS_HOST" "$1" "chain input { type filter hook input priority 0; policy accept;
+    icmpv6 type echo-request ip6 daddr $host drop; }"
+}
+router6_refuses() {
+  nft_table6 "$LINKVIGIL_NETNS_ROUTER" "$1" "chain forward { type filter hook forward priority 0; policy accept;
+    icmpv6 type echo-request ip6 daddr $host reject with icmpv6 type addr-unreachable; }"
+}
 # Taking c0 down deletes every route through it, and bringing it up again
-# restores only the on-link one: the saved routes are put back.
+# restores only the on-link ones: the saved routes of both families are put back.
 link_down() {
-  local line words
+  local line words family
   if [[ "$1" == on ]]; then
-    routes=$(ip -4 route show)
+    routes=$(ip -4 route show | sed 's/^/-4 /'; ip -6 route show | grep -v '^fe80' | sed 's/^/-6 /')
+    # IPv6 addresses would go with the link, and the later cases need them.
+    sysctl -qw net.ipv6.conf.c0.keep_addr_on_down=1
     ip link set c0 down
     return
   fi
   ip link set c0 up
   while IFS= read -r line; do
     read -ra words <<<"$line"
-    ip route replace "${words[@]}"
+    family=${words[0]}
+    ip "$family" route replace "${words[@]:1}" 2>/dev/null || true
   done <<<"$routes"
 }
 
@@ -157,6 +177,18 @@ expect host_blackholed outage "Beyond the gateway" "" 4 6.5 "$gateway" c0
 expect link_down outage "This computer is offline" "" 4 6.5
 expect gateway_silent outage "Local network" "" 4 6.5 "$gateway" c0
 expect router_refuses outage "Refused on the way" "refused by $gateway: " 4 6.5 "$gateway" c0
+
+# The same over IPv6, the router known by its global address.
+host=2001:db8::1 gateway=2001:db8:51::fe
+for condition in host6_blackholed router6_refuses; do
+  start "$condition"
+  during 5 "$condition"
+  sleep 1.5
+  stop TERM
+done
+expect host6_blackholed outage "Beyond the gateway" "" 4 6.5 "$gateway" c0
+expect router6_refuses outage "Refused on the way" "refused by $gateway: Destination host unreachable" 4 6.5 "$gateway" c0
+host=192.0.2.1 gateway=198.51.100.254
 
 # Held up: no tick for 10 s is a gap, not an outage.
 start held_up

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The headless watcher seen by a real Prometheus, run by netns-run.sh (client
-# namespace, responder started): three hosts (answering, silent, rejecting)
-# watched with --metrics on the loopback and scraped every second. The
+# namespace, responder started): three IPv4 hosts (answering, silent,
+# rejecting) and three IPv6 ones, one of them typed in a long form, watched with --metrics on the loopback and scraped every second. The
 # metrics must pass promtool's lint and tell the three hosts apart, probing
 # must keep its pace while the metrics port is flooded with garbage, a huge
 # header and idle connections, and SIGTERM must close every log.
@@ -29,6 +29,8 @@ if ! command -v prometheus >/dev/null || ! command -v promtool >/dev/null; then
 fi
 
 answering=198.18.0.1 silent=192.0.2.2 rejecting=192.0.2.3
+# The long form must be shown, logged and labelled as 2001:db8::10.
+answering6=2001:0DB8:0:0::0010 silent6=2001:db8::2 rejecting6=2001:db8::3
 interval_ms=250
 # The namespace is ours alone: fixed ports cannot clash.
 metrics_port=9464 prom_port=9090
@@ -53,6 +55,9 @@ settings() {
 settings answering $answering '\r\n'
 settings silent $silent '\n'
 settings rejecting $rejecting '\n'
+settings answering6 $answering6 '\n'
+settings silent6 $silent6 '\n'
+settings rejecting6 $rejecting6 '\n'
 
 cat >"$dir/prometheus.yml" <<EOF
 global:
@@ -112,7 +117,8 @@ await() {
 
 # The silent host's index falls below 30 % after about 15 lost echoes.
 await "linkvigil_connection_up{host=\"$silent\"} == 0" 40
-echo "Prometheus sees $silent down"
+await "linkvigil_connection_up{host=\"$silent6\"} == 0" 10
+echo "Prometheus sees $silent and $silent6 down"
 scrape >"$dir/metrics.txt" || fail "no direct scrape of /metrics"
 promtool check metrics <"$dir/metrics.txt" || fail "promtool check metrics found problems"
 
@@ -157,7 +163,10 @@ await "up{job=\"linkvigil\"} == 1" 10
 for expr in "linkvigil_echo_replies_total{host=\"$answering\"} > 0" \
   "linkvigil_connection_up{host=\"$answering\"} == 1" \
   "linkvigil_connection_up{host=\"$silent\"} == 0" \
-  "linkvigil_echo_losses_by_status_total{host=\"$rejecting\",status=\"Destination host unreachable\"} > 0"; do
+  "linkvigil_echo_losses_by_status_total{host=\"$rejecting\",status=\"Destination host unreachable\"} > 0" \
+  "linkvigil_echo_replies_total{host=\"$answering6\",address=\"2001:db8::10\"} > 0" \
+  "linkvigil_connection_up{host=\"$answering6\"} == 1" \
+  "linkvigil_echo_losses_by_status_total{host=\"$rejecting6\",status=\"Destination host unreachable\"} > 0"; do
   holds "$expr" || fail "Prometheus does not find: $expr"
 done
 
@@ -167,12 +176,14 @@ status=0
 wait "$watch_pid" || status=$?
 watch_pid=""
 ((status == 0)) || fail "exit status $status after SIGTERM"
-for name in answering silent rejecting; do
+for name in answering silent rejecting answering6 silent6 rejecting6; do
   host=${!name}
+  [[ $name == answering6 ]] && host=2001:db8::10
   tail -n 1 "$dir/$name.log" | grep -q "Logging switched off for IP \"$host\"" ||
     fail "$name.log does not end with logging switched off: $(tail -n 1 "$dir/$name.log")"
 done
-for host in $silent $rejecting; do
+grep -q "IP-Address \"$answering6\"" "$dir/answering6.log" || fail "answering6.log names no host"
+for host in $silent $rejecting $silent6 $rejecting6; do
   grep -q " $host (.*falls below 30%" "$dir/watch.err" || fail "no 'falls below 30%' line for $host"
 done
 echo "watch-prometheus: all checks passed"

@@ -30,10 +30,15 @@ public:
         return next;
     }
 
+    // A reply from `from`: an IPv4 address in network byte order, or any address.
     static EchoResult answered(std::uint32_t from, std::uint32_t rtt, std::uint16_t size, std::uint8_t ttl = 64) {
+        return answered(IpAddress::fromV4(from), rtt, size, ttl);
+    }
+    static EchoResult answered(const IpAddress& from, std::uint32_t rtt, std::uint16_t size, std::uint8_t ttl = 64) {
         EchoResult r;
         r.replies = 1;
-        r.reply.Address = from;
+        r.from = from;
+        r.reply.Address = from.v4();
         r.reply.RoundTripTime = rtt;
         r.reply.DataSize = size;
         r.reply.Options.Ttl = ttl;

@@ -1,6 +1,8 @@
 // linkvigil-screenshots: renders the main window (after a few answered and
 // lost echoes) and the warning window offscreen, on the test fakes, and
-// writes them as PNG files for a reviewer to look at.
+// writes them as PNG files for a reviewer to look at. On a high-density
+// screen (QT_SCALE_FACTOR=2, say) the files are in device pixels and named
+// for the ratio: main-window@2x.png.
 // Usage: linkvigil-screenshots OUTPUT_FOLDER
 
 #include "MonitorFixture.h"
@@ -43,8 +45,10 @@ int main(int argc, char* argv[]) {
     frmWarn->ShowWarning(QStringLiteral("07/12/2026 12:00: Connection 192.0.2.1 falls below 30%"));
     QCoreApplication::processEvents();
 
-    const QString mainPath = out + QStringLiteral("/main-window.png");
-    const QString warnPath = out + QStringLiteral("/warning-window.png");
+    const qreal ratio = m->devicePixelRatioF();
+    const QString suffix = (ratio == 1 ? QString() : QStringLiteral("@%1x").arg(ratio)) + QStringLiteral(".png");
+    const QString mainPath = out + QStringLiteral("/main-window") + suffix;
+    const QString warnPath = out + QStringLiteral("/warning-window") + suffix;
     const bool ok = m->grab().save(mainPath) && frmWarn->grab().save(warnPath);
     std::printf("%s\n%s\n", qPrintable(mainPath), qPrintable(warnPath));
     return ok ? 0 : 1;

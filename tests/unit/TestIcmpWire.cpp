@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <tuple>
 
 using namespace icmpwire;
 using Bytes = std::vector<std::uint8_t>;
@@ -59,6 +60,43 @@ Bytes errorAbout(std::uint8_t type, std::uint8_t code, std::uint16_t seq = 7, st
     return m;
 }
 
+// ICMPv6: addresses, messages and errors as the sockets hand them over.
+v6::Address addr6(const char* text) {
+    v6::Address a{};
+    inet_pton(AF_INET6, text, a.data());
+    return a;
+}
+
+const v6::Address kTarget6 = addr6("2001:db8::1");
+
+v6::Expectation expectation6() {
+    return {kTarget6, 0x1234, 7, kData};
+}
+
+Bytes echo6(std::uint8_t type, std::uint16_t id = 0x1234, std::uint16_t seq = 7, const Bytes& data = kData) {
+    Bytes m = v6::buildEchoRequest(id, seq, data);
+    m[0] = type;
+    return m;
+}
+
+// An ICMPv6 error quoting our request behind its IPv6 header, as much of
+// the echo as `quotedIcmp` bytes.
+Bytes error6About(std::uint8_t type, std::uint8_t code, std::uint16_t seq = 7, const v6::Address& dst = kTarget6,
+                  std::size_t quotedIcmp = 64, std::uint8_t nextHeader = v6::kNextHeaderIcmp) {
+    const Bytes full = v6::buildEchoRequest(0x1234, seq, kData);
+    Bytes m(8 + v6::kIpHeaderSize, 0);
+    m[0] = type;
+    m[1] = code;
+    m[8] = 0x60;
+    m[8 + 6] = nextHeader;
+    m[8 + 7] = 64;
+    const v6::Address us = addr6("2001:db8:51::1");
+    std::copy(us.begin(), us.end(), m.begin() + 8 + 8);
+    std::copy(dst.begin(), dst.end(), m.begin() + 8 + 24);
+    m.insert(m.end(), full.begin(), full.begin() + std::ptrdiff_t(std::min(quotedIcmp, full.size())));
+    return m;
+}
+
 } // namespace
 
 class TestIcmpWire : public QObject {
@@ -81,6 +119,13 @@ private slots:
         QCOMPARE(checksum(m), std::uint16_t(0));
         const Bytes odd = buildEchoRequest(1, 2, Bytes{'x'});
         QCOMPARE(checksum(odd), std::uint16_t(0));
+        // ICMPv6: its own type, the checksum left to the kernel, the rest alike.
+        Bytes m6 = v6::buildEchoRequest(0xBEEF, 0x0102, kData);
+        QCOMPARE(m6[0], v6::kEchoRequest);
+        QCOMPARE(readBe16(&m6[2]), std::uint16_t(0));
+        m6[0] = kEchoRequest;
+        writeBe16(&m6[2], readBe16(&m[2]));
+        QCOMPARE(m6, m);
     }
 
     void rawReplyIsAccepted() {
@@ -221,6 +266,112 @@ private slots:
         QFETCH(int, code);
         QFETCH(uint, status);
         QCOMPARE(statusForIcmp(std::uint8_t(type), std::uint8_t(code)), status);
+    }
+
+    // Each message against both socket kinds: a raw socket checks the
+    // identifier and reads errors as messages, a ping socket does neither.
+    void icmp6Messages_data() {
+        QTest::addColumn<Bytes>("message");
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<int>("ping");
+        const int ignore = int(Verdict::Ignore), reply = int(Verdict::Reply), error = int(Verdict::IcmpError);
+        const QByteArray target = "2001:db8::1", router = "2001:db8:51::fe";
+        Bytes longer = kData;
+        longer.push_back(' ');
+        Bytes changed = kData;
+        changed[0] = 'e';
+        Bytes code1 = echo6(v6::kEchoReply);
+        code1[1] = 1;
+        QTest::newRow("our reply") << echo6(v6::kEchoReply) << target << reply << reply;
+        QTest::newRow("other identifier") << echo6(v6::kEchoReply, 0x1235) << target << ignore << reply;
+        QTest::newRow("spoofed source") << echo6(v6::kEchoReply) << QByteArray("2001:db8::2") << ignore << ignore;
+        QTest::newRow("wrong sequence") << echo6(v6::kEchoReply, 0x1234, 6) << target << ignore << ignore;
+        QTest::newRow("longer data") << echo6(v6::kEchoReply, 0x1234, 7, longer) << target << ignore << ignore;
+        QTest::newRow("changed data") << echo6(v6::kEchoReply, 0x1234, 7, changed) << target << ignore << ignore;
+        QTest::newRow("reply with code 1") << code1 << target << ignore << ignore;
+        QTest::newRow("our own request") << echo6(v6::kEchoRequest) << target << ignore << ignore;
+        QTest::newRow("IPv4 echo reply type") << echo6(kEchoReply) << target << ignore << ignore;
+        QTest::newRow("seven bytes") << [] {
+            Bytes m = echo6(v6::kEchoReply);
+            m.resize(7);
+            return m;
+        }() << target << ignore << ignore;
+        for (const auto& [type, code, name] :
+             {std::tuple{1, 0, "no route"}, std::tuple{1, 3, "address unreachable"}, std::tuple{2, 0, "packet too big"},
+              std::tuple{3, 0, "hop limit"}, std::tuple{4, 1, "parameter problem"}})
+            QTest::addRow("error: %s", name)
+                << error6About(std::uint8_t(type), std::uint8_t(code)) << router << error << ignore;
+        QTest::newRow("redirect about ours") << error6About(v6::kRedirect, 0) << router << ignore << ignore;
+        QTest::newRow("neighbour advert") << error6About(136, 0) << router << ignore << ignore;
+        QTest::newRow("error about another sequence") << error6About(1, 3, 8) << router << ignore << ignore;
+        QTest::newRow("error about another target")
+            << error6About(1, 3, 7, addr6("2001:db8::2")) << router << ignore << ignore;
+        QTest::newRow("error quoting 7 bytes of the echo")
+            << error6About(1, 3, 7, kTarget6, 7) << router << ignore << ignore;
+        QTest::newRow("error quoting only the IPv6 header")
+            << error6About(1, 3, 7, kTarget6, 0) << router << ignore << ignore;
+        QTest::newRow("error quoting an extension header")
+            << error6About(1, 3, 7, kTarget6, 64, 44) << router << ignore << ignore;
+        QTest::newRow("error quoting IPv4") << [] {
+            Bytes m = error6About(1, 3);
+            m[8] = 0x45;
+            return m;
+        }() << router << ignore << ignore;
+    }
+    void icmp6Messages() {
+        QFETCH(Bytes, message);
+        QFETCH(QByteArray, from);
+        QFETCH(int, raw);
+        QFETCH(int, ping);
+        const v6::Outcome r = v6::parseRawMessage(message, addr6(from.constData()), expectation6());
+        QCOMPARE(int(r.verdict), raw);
+        QCOMPARE(int(v6::parsePingMessage(message, addr6(from.constData()), expectation6()).verdict), ping);
+        if (r.verdict != Verdict::Ignore) {
+            QVERIFY(r.from == addr6(from.constData()));
+            QCOMPARE(r.type, message[0]);
+        }
+        if (r.verdict == Verdict::Reply)
+            QCOMPARE(r.dataSize, kData.size());
+    }
+
+    void icmp6PingSocketErrors() {
+        const Bytes quoted = v6::buildEchoRequest(0x4444, 7, kData);
+        const v6::Address router = addr6("2001:db8:51::fe");
+        const v6::Outcome o = v6::parsePingError(3, 0, router, quoted, expectation6());
+        QVERIFY(o.verdict == Verdict::IcmpError);
+        QVERIFY(o.from == router);
+        QCOMPARE(v6::statusForIcmp(o.type, o.code), 11013u);
+        const Bytes other = v6::buildEchoRequest(0x4444, 6, kData);
+        QVERIFY(v6::parsePingError(1, 3, router, other, expectation6()).verdict == Verdict::Ignore);
+        QVERIFY(v6::parsePingError(v6::kRedirect, 0, router, quoted, expectation6()).verdict == Verdict::Ignore);
+        QVERIFY(v6::parsePingError(1, 3, router, {quoted.data(), 7}, expectation6()).verdict == Verdict::Ignore);
+        // An IPv4 type number means nothing here.
+        QVERIFY(v6::parsePingError(kTimeExceeded, 0, router, quoted, expectation6()).verdict == Verdict::Ignore);
+    }
+
+    void icmp6StatusCodes_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<uint>("status");
+        QTest::newRow("no route") << 1 << 0 << 11002u;
+        QTest::newRow("administratively prohibited") << 1 << 1 << 11003u;
+        QTest::newRow("beyond scope") << 1 << 2 << 11003u;
+        QTest::newRow("address unreachable") << 1 << 3 << 11003u;
+        QTest::newRow("port unreachable") << 1 << 4 << 11005u;
+        QTest::newRow("source address failed policy") << 1 << 5 << 11003u;
+        QTest::newRow("reject route") << 1 << 6 << 11003u;
+        QTest::newRow("packet too big") << 2 << 0 << 11009u;
+        QTest::newRow("hop limit in transit") << 3 << 0 << 11013u;
+        QTest::newRow("reassembly") << 3 << 1 << 11014u;
+        QTest::newRow("parameter problem") << 4 << 2 << 11015u;
+        QTest::newRow("IPv4 parameter problem number") << 12 << 0 << 11050u;
+    }
+    void icmp6StatusCodes() {
+        QFETCH(int, type);
+        QFETCH(int, code);
+        QFETCH(uint, status);
+        QCOMPARE(v6::statusForIcmp(std::uint8_t(type), std::uint8_t(code)), status);
     }
 
     void localErrors() {

@@ -50,7 +50,7 @@ struct FakeStopwatch : IStopwatch {
 
 // No route anywhere: the computer is offline.
 struct NoRoutes : IRouteSource {
-    RouteInfo lookup(quint32) override {
+    RouteInfo lookup(const IpAddress&) override {
         RouteInfo none;
         none.error = ENETUNREACH;
         return none;

@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.9"));
         QCOMPARE(m->cbConnectTo->itemText(0), QStringLiteral("echo-host.test"));
         m->Engine->TimerTimer();
-        QCOMPARE(f->echo->at().request.target, inet::parse(QStringLiteral("192.0.2.9")));
+        QCOMPARE(f->echo->at().request.target.v4(), inet::parse(QStringLiteral("192.0.2.9")));
     }
 
     void lookupFailedAsksAgain_data() {

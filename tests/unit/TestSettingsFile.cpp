@@ -69,6 +69,7 @@ class TestSettingsFile : public QObject {
                               "[Ping]\r\n"
                               "Interval=1000\r\n"
                               "Timeout=1000\r\n"
+                              "PreferIPv6=0\r\n"
                               "\r\n"
                               "[Logging]\r\n"
                               "UseLogging=0\r\n"
@@ -87,7 +88,11 @@ class TestSettingsFile : public QObject {
                               "RepeatWarn=0\r\n"
                               "RepeatInterval=10\r\n"
                               "SoundBack=1\r\n"
-                              "BackFile=Chimes.wav\r\n")
+                              "BackFile=Chimes.wav\r\n"
+                              "\r\n"
+                              "[Desktop]\r\n"
+                              "MinimiseToTray=0\r\n"
+                              "Notifications=1\r\n")
             .arg(f->folder.path())
             .toUtf8();
     }
@@ -453,10 +458,12 @@ private slots:
         m->SaveButtonClick(nullptr);
 
         QString expected = before;
-        expected.replace("Timeout=1500", "Timeout=3000");
+        expected.replace("Timeout=1500", "Timeout=3000\nPreferIPv6=0");
         expected.replace("LogfileLimitKb=30", "LogfileLimitKb=64");
         expected.replace("SoundBack=1", "SoundBack=0");
-        QCOMPARE(QString::fromUtf8(iniBytes()), expected);
+        QCOMPARE(QString::fromUtf8(iniBytes()).section("; end\n", 0, 0), expected.section("; end\n", 0, 0));
+        // New sections go after everything the file had.
+        QVERIFY(iniBytes().endsWith("; end\n\n[Desktop]\nMinimiseToTray=0\nNotifications=1\n"));
     }
 
     void surplusAddressKeysStay() {

@@ -13,6 +13,9 @@ class TestTICMP : public QObject {
     std::unique_ptr<TICMP> icmp;
     QStringList events;
 
+    static IpAddress v4(const char* text) { return IpAddress::fromV4(inet::parse(QString::fromLatin1(text))); }
+    static IpAddress v6(const char* text) { return IpAddress::parseV6Literal(text).value_or(IpAddress{}); }
+
     QByteArray sentData(int i = -1) const {
         const auto& s = echo->at(i);
         return QByteArray(reinterpret_cast<const char*>(s.data.data()), qsizetype(s.data.size()));
@@ -23,9 +26,12 @@ private slots:
         auto transport = std::make_unique<FakeEcho>();
         echo = transport.get();
         resolver = std::make_shared<FakeResolver>();
-        resolver->table.insert("host", {0, inet::parse(QStringLiteral("192.0.2.7"))});
-        resolver->table.insert("Host", {0, inet::parse(QStringLiteral("192.0.2.8"))});
-        resolver->table.insert("255.255.255.255", {0, inet::kAddrNone});
+        resolver->add("host", inet::parse(QStringLiteral("192.0.2.7")));
+        resolver->add("Host", inet::parse(QStringLiteral("192.0.2.8")));
+        resolver->add("255.255.255.255", inet::kAddrNone);
+        resolver->hosts.insert("dual", {v4("192.0.2.9"), v6("2001:db8::10"), v6("2001:db8::11")});
+        resolver->hosts.insert("v6only", {v6("2001:db8::12"), v6("2001:db8::13")});
+        resolver->hosts.insert("v4only", {v4("192.0.2.10")});
         icmp = std::make_unique<TICMP>(std::move(transport), resolver);
         events.clear();
         icmp->OnDisplay = [this](TICMP*, const QString& msg) { events << QStringLiteral("display:") + msg; };
@@ -71,7 +77,7 @@ private slots:
         QCOMPARE(r.ttl, 44);
         QCOMPARE(r.flags, 2);
         QCOMPARE(r.timeoutMs, 750);
-        QCOMPARE(r.target, inet::parse(QStringLiteral("192.0.2.1")));
+        QCOMPARE(r.target, v4("192.0.2.1"));
     }
 
     void answeredEcho() {
@@ -116,7 +122,77 @@ private slots:
         icmp->SendEcho();
         QCOMPARE(resolver->lookups.size(), size_t(2));
         QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.8"));
-        QCOMPARE(echo->at().request.target, inet::parse(QStringLiteral("192.0.2.8")));
+        QCOMPARE(echo->at().request.target, v4("192.0.2.8"));
+    }
+
+    // IPv6 literals need no lookup and are shown in their canonical form.
+    void ipv6Literals_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("resolved");
+        QTest::newRow("short") << "2001:db8::1"
+                               << "2001:db8::1";
+        QTest::newRow("long, upper case") << "2001:0DB8:0:0:0:0:0:1"
+                                          << "2001:db8::1";
+        QTest::newRow("bracketed") << "[2001:db8::a:0:0:1]"
+                                   << "2001:db8::a:0:0:1";
+        QTest::newRow("two runs of zeros") << "2001:db8:0:0:1:0:0:1"
+                                           << "2001:db8::1:0:0:1";
+    }
+    void ipv6Literals() {
+        QFETCH(QString, address);
+        QFETCH(QString, resolved);
+        icmp->SetAddress(address);
+        icmp->SendEcho();
+        QVERIFY(resolver->lookups.empty());
+        QCOMPARE(icmp->ResolvedIP(), resolved);
+        QVERIFY(icmp->ResolvedAddress().isV6());
+        QCOMPARE(echo->at().request.target, icmp->ResolvedAddress());
+    }
+
+    // A name with both families stands for its first IPv4 address unless
+    // IPv6 is preferred; one with IPv6 only for its first IPv6 one. A
+    // change of the preference resolves again at the next echo.
+    void preferIPv6ChoosesTheFamily() {
+        icmp->SetAddress(QStringLiteral("dual"));
+        icmp->SendEcho();
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("192.0.2.9"));
+        icmp->SetPreferIPv6(false); // unchanged: no new lookup
+        icmp->SendEcho();
+        QCOMPARE(resolver->lookups.size(), size_t(1));
+
+        icmp->SetPreferIPv6(true);
+        icmp->SendEcho();
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("2001:db8::10"));
+        QCOMPARE(echo->at().request.target, v6("2001:db8::10"));
+        QCOMPARE(resolver->preferences, std::vector<bool>({false, true}));
+
+        icmp->SetPreferIPv6(false);
+        icmp->SetAddress(QStringLiteral("v6only"));
+        icmp->SendEcho();
+        QCOMPARE(icmp->ResolvedIP(), QStringLiteral("2001:db8::12"));
+        icmp->SetPreferIPv6(true);
+        icmp->SetAddress(QStringLiteral("v4only"));
+        icmp->SendEcho();
+        QCOMPARE(echo->at().request.target, v4("192.0.2.10"));
+    }
+
+    // IPv6 carries 20 payload bytes more than IPv4; the sender of a reply
+    // or error is kept apart from the IPv4-only record.
+    void ipv6PayloadLimitAndSender() {
+        icmp->SetAddress(QStringLiteral("2001:db8::1"));
+        icmp->Size = 65528;
+        QCOMPARE(icmp->SendEcho(), 0);
+        QCOMPARE(icmp->LastStatus(), 11009u);
+        QVERIFY(echo->sent.empty());
+        QVERIFY(!icmp->LastReplyFrom().valid());
+        icmp->Size = 65527;
+        echo->answers.push_back(FakeEcho::answered(v6("2001:db8::1"), 3, 56, 63));
+        QCOMPARE(icmp->SendEcho(), 1);
+        QCOMPARE(echo->at().data.size(), size_t(65527));
+        QCOMPARE(icmp->LastReplyFrom(), v6("2001:db8::1"));
+        QCOMPARE(icmp->LastReply().Address, 0u);
+        icmp->SendEcho(); // times out
+        QVERIFY(!icmp->LastReplyFrom().valid());
     }
 
     void unknownNameIsInvalidHost() {

@@ -3,6 +3,7 @@
 #include "logform/TFileNameEdit.h"
 #include "logform/TLogForm.h"
 #include "logform/TSpinEdit.h"
+#include "settings/MonitorProfile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,7 +35,8 @@ private:
     QString focusedControl() const {
         for (QWidget* widget = QApplication::focusWidget(); widget && widget != m_form.get();
              widget = widget->parentWidget()) {
-            if (widget->parentWidget() == m_form.get() || widget->parentWidget() == m_form->gbDetails)
+            if (widget->parentWidget() == m_form.get() || widget->parentWidget() == m_form->gbDetails ||
+                widget->parentWidget() == m_form->gbDesktop)
                 return widget->objectName();
         }
         return {};
@@ -50,9 +52,9 @@ private slots:
 
     void window() {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Settings"));
-        QCOMPARE(m_form->size(), QSize(384, 368));
-        QCOMPARE(m_form->minimumSize(), QSize(384, 368));
-        QCOMPARE(m_form->maximumSize(), QSize(384, 368));
+        QCOMPARE(m_form->size(), QSize(384, 472));
+        QCOMPARE(m_form->minimumSize(), QSize(384, 472));
+        QCOMPARE(m_form->maximumSize(), QSize(384, 472));
         QCOMPARE(m_form->font().pixelSize(), 11);
     }
 
@@ -105,7 +107,9 @@ private slots:
     void captionsAreWholeAndNothingOverlaps() {
         m_form->chUseLogging->setChecked(true);
         showForm();
-        for (QWidget* parent : {static_cast<QWidget*>(m_form.get()), static_cast<QWidget*>(m_form->gbDetails)}) {
+        m_form->SetTrayAvailable(false);
+        for (QWidget* parent : {static_cast<QWidget*>(m_form.get()), static_cast<QWidget*>(m_form->gbDetails),
+                                static_cast<QWidget*>(m_form->gbDesktop)}) {
             QList<QWidget*> controls;
             for (QWidget* widget : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
                 if (!widget->objectName().isEmpty() && widget->isVisible())
@@ -238,16 +242,39 @@ private slots:
         m_form->chUseLogging->setChecked(true);
         showForm();
         m_form->chUseLogging->setFocus();
-        const QStringList expected = {"chUseLogging", "edLogFile",     "chLogChanges",     "chLogAverages",
-                                      "edPeriod",     "cbPeriod",      "edLimitKb",        "chLimitKb",
-                                      "btOK",         "chSoundFail",   "edSoundFail",      "chSoundBack",
-                                      "edSoundBack",  "chbRepeatWarn", "seRepeatInterval", "chUseLogging"};
+        const QStringList expected = {
+            "chUseLogging",     "edLogFile",       "chLogChanges", "chLogAverages", "edPeriod",
+            "cbPeriod",         "edLimitKb",       "chLimitKb",    "btOK",          "chSoundFail",
+            "edSoundFail",      "chSoundBack",     "edSoundBack",  "chbRepeatWarn", "seRepeatInterval",
+            "chMinimiseToTray", "chNotifications", "chPreferIPv6", "chUseLogging"};
         QStringList visited = {focusedControl()};
         for (qsizetype i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << focusedControl();
         }
         QCOMPARE(visited, expected);
+    }
+
+    // The desktop settings sit below everything else; without a tray its
+    // box is greyed out and a hint says why, and the box keeps its value.
+    void desktopSettings() {
+        QCOMPARE(m_form->gbDesktop->geometry(), QRect(8, 368, 361, 97));
+        QVERIFY(m_form->gbDesktop->geometry().top() > m_form->btOK->geometry().bottom());
+        QVERIFY(!m_form->chMinimiseToTray->isChecked());
+        QVERIFY(m_form->chNotifications->isChecked());
+        QVERIFY(!m_form->chPreferIPv6->isChecked());
+        showForm();
+        QVERIFY(m_form->chMinimiseToTray->isEnabled());
+        QVERIFY(!m_form->lbNoTray->isVisible());
+        m_form->chMinimiseToTray->setChecked(true);
+        m_form->SetTrayAvailable(false);
+        QVERIFY(!m_form->chMinimiseToTray->isEnabled());
+        QVERIFY(m_form->lbNoTray->isVisible());
+        QVERIFY(m_form->Options().MinimiseToTray);
+        m_form->chNotifications->setChecked(false);
+        m_form->chPreferIPv6->setChecked(true);
+        QVERIFY(!m_form->Options().DesktopNotifications);
+        QVERIFY(m_form->Options().PreferIPv6);
     }
 
     void tabSkipsHiddenFields() {

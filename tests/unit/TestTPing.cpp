@@ -141,10 +141,59 @@ private slots:
         QCOMPARE(done, QList<int>({0}));
     }
 
-    void allOnesGoesTheBackgroundWay() {
-        ping->StartDnsLookup(QStringLiteral("255.255.255.255"));
+    // Only text that is no address at all goes to the background: the
+    // all-ones address (as the classic rules read it) and almost-literals.
+    void backgroundLookups_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("all ones") << "255.255.255.255";
+        QTest::newRow("IPv4 in brackets") << "[192.0.2.1]";
+        QTest::newRow("two double colons") << "2001:db8::1::2";
+        QTest::newRow("open bracket") << "[2001:db8::1";
+        QTest::newRow("unknown interface") << "fe80::1%nosuch0";
+    }
+    void backgroundLookups() {
+        QFETCH(QString, host);
+        ping->StartDnsLookup(host);
         QVERIFY(done.isEmpty());
         QCOMPARE(lookup->started.size(), size_t(1));
+        QCOMPARE(lookup->started[0].name, host.toUtf8());
+    }
+
+    void ipv6LiteralIsAnsweredBeforeReturning_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("canonical") << "2001:db8::1"
+                                   << "2001:db8::1";
+        QTest::newRow("long form") << "2001:DB8:0000:0:0:0:0:0001"
+                                   << "2001:db8::1";
+        QTest::newRow("bracketed") << "[2001:db8::1]"
+                                   << "2001:db8::1";
+        QTest::newRow("link-local on loopback") << "fe80::1%1"
+                                                << "fe80::1%lo";
+        QTest::newRow("IPv4-mapped") << "::FFFF:192.0.2.1"
+                                     << "192.0.2.1";
+    }
+    void ipv6LiteralIsAnsweredBeforeReturning() {
+        QFETCH(QString, host);
+        QFETCH(QString, result);
+        ping->StartDnsLookup(host);
+        QCOMPARE(done, QList<int>({0}));
+        QCOMPARE(ping->DnsLookupResult(), result);
+        QVERIFY(lookup->started.empty());
+    }
+
+    // The preference goes with each lookup; an IPv6 answer shows canonically.
+    void lookupsCarryThePreference() {
+        ping->StartDnsLookup(QStringLiteral("dual.test"));
+        ping->SetPreferIPv6(true);
+        QVERIFY(ping->PreferIPv6());
+        ping->StartDnsLookup(QStringLiteral("dual.test"));
+        QCOMPARE(lookup->started.size(), size_t(2));
+        QVERIFY(!lookup->started[0].preferIPv6);
+        QVERIFY(lookup->started[1].preferIPv6);
+        lookup->complete(lookup->started[1].id, 0, *IpAddress::parse("2001:0db8::0010"));
+        QTRY_COMPARE(done, QList<int>({0}));
+        QCOMPARE(ping->DnsLookupResult(), QStringLiteral("2001:db8::10"));
     }
 
     void strayCompletionChangesNothing() {
@@ -204,33 +253,33 @@ private slots:
     void threadedLookupAnswersOnTheCallersThread() {
         ThreadedLookup real(std::make_shared<GaiResolver>());
         std::uint16_t code = 1;
-        std::uint32_t address = 0;
+        IpAddress address;
         Qt::HANDLE thread = nullptr;
-        real.setCompletion([&](std::uint64_t, std::uint16_t e, std::uint32_t a) {
+        real.setCompletion([&](std::uint64_t, std::uint16_t e, const IpAddress& a) {
             code = e;
             address = a;
             thread = QThread::currentThreadId();
         });
         int error = 0;
-        QVERIFY(real.start("localhost", &error) != 0);
+        QVERIFY(real.start("localhost", false, &error) != 0);
         QTRY_COMPARE(code, std::uint16_t(0));
-        QCOMPARE(inet::format(address), QStringLiteral("127.0.0.1"));
+        QCOMPARE(address.text(), std::string("127.0.0.1"));
         QCOMPARE(thread, QThread::currentThreadId());
     }
 
     void threadedLookupOutlivedByItsThreadIsSafe() {
         struct SlowResolver : IHostResolver {
-            LookupAnswer lookup(const QByteArray&) override {
+            LookupAnswer lookup(const QByteArray&, bool) override {
                 std::this_thread::sleep_for(std::chrono::milliseconds(150));
-                return {0, 1};
+                return {0, IpAddress::fromV4(1)};
             }
         };
         bool called = false;
         {
             ThreadedLookup real(std::make_shared<SlowResolver>());
-            real.setCompletion([&](std::uint64_t, std::uint16_t, std::uint32_t) { called = true; });
+            real.setCompletion([&](std::uint64_t, std::uint16_t, const IpAddress&) { called = true; });
             int error = 0;
-            real.start("slow", &error);
+            real.start("slow", false, &error);
         }
         QTest::qWait(300);
         QVERIFY(!called);

@@ -3,7 +3,8 @@
 #include "text/IntText.h"
 
 const char kEchoUsage[] = "usage: linkvigil-echo [--size N] [--ttl N] [--flags N] [--timeout MS] [--count N]\n"
-                          "                      [--interval MS] [--socket auto|ping|raw] HOST\n";
+                          "                      [--interval MS] [--socket auto|ping|raw] [--prefer-ipv6] HOST\n"
+                          "HOST is a name, a dotted IPv4 address or an IPv6 address.\n";
 
 std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QString* error) {
     EchoOptions options;
@@ -21,6 +22,10 @@ std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QStrin
                 return std::nullopt;
             }
             options.host = arg;
+            continue;
+        }
+        if (arg == QLatin1String("--prefer-ipv6")) {
+            options.preferIPv6 = true;
             continue;
         }
         if (i + 1 >= arguments.size()) {

@@ -17,6 +17,7 @@ struct EchoOptions {
     std::int32_t count = 1;
     std::int32_t interval = 1000;
     SocketKind socket = SocketKind::Auto;
+    bool preferIPv6 = false; // a name with both families stands for its IPv6 address
     QString host;
 };
 

@@ -67,6 +67,7 @@ int main(int argc, char* argv[]) {
         return privilegeFailure("drop its capabilities");
 
     icmp->SetAddress(options->host);
+    icmp->SetPreferIPv6(options->preferIPv6);
     icmp->Size = options->size;
     icmp->TTL = options->ttl;
     icmp->Flags = options->flags;
@@ -82,12 +83,17 @@ int main(int argc, char* argv[]) {
         }
         const int result = icmp->SendEcho();
         const TIcmpEchoReply& reply = icmp->LastReply();
+        // The sender in its canonical form; the unspecified address of the
+        // echo's family when nothing came back.
+        const QString from = icmp->LastReplyFrom().valid()    ? QString::fromStdString(icmp->LastReplyFrom().text())
+                             : icmp->ResolvedAddress().isV6() ? QStringLiteral("::")
+                                                              : inet::format(reply.Address);
         printLine(QStringLiteral("result=%1 status=%2 text=\"%3\" rtt=%4 from=%5 ttl=%6 bytes=%7")
                       .arg(result)
                       .arg(icmp->LastStatus())
                       .arg(icmp->StatusText())
                       .arg(reply.RoundTripTime)
-                      .arg(inet::format(reply.Address))
+                      .arg(from)
                       .arg(reply.Options.Ttl)
                       .arg(reply.DataSize));
         allAnswered = allAnswered && result > 0;

@@ -494,7 +494,7 @@ QImage mainWindowFigure() {
 }
 
 QImage settingsFigure() {
-    Sketch s(384, 368, 3, QStringLiteral("Settings"));
+    Sketch s(384, 472, 3, QStringLiteral("Settings"));
     s.check(24, 8, QStringLiteral("Play warning sound when connection falls below 30%"), true, 320);
     s.fileField({48, 32, 289, 21}, QStringLiteral("Carbrake.wav"));
     s.speakerButton({344, 32, 23, 22});
@@ -521,6 +521,13 @@ QImage settingsFigure() {
     s.text(256, 130, QStringLiteral("kB"));
     p.restore();
     s.button({152, 336, 75, 25}, QStringLiteral("OK"), Icon::Check, true, true);
+    s.group({8, 368, 361, 97}, QStringLiteral("Desktop and network"));
+    p.save();
+    p.translate(8, 368);
+    s.check(16, 20, QStringLiteral("Minimise to the tray when the window is closed"), false, 300);
+    s.check(16, 56, QStringLiteral("Show desktop notifications when the connection changes"), true, 329);
+    s.check(16, 74, QStringLiteral("Prefer IPv6 for hosts that have both kinds of address"), false, 329);
+    p.restore();
 
     s.marker(14, 16.5, 1);
     s.marker(38, 42.5, 2);
@@ -534,6 +541,9 @@ QImage settingsFigure() {
     s.marker(14, 264.5, 10);
     s.marker(14, 296.5, 11);
     s.marker(140, 348.5, 12);
+    s.marker(14, 396.5, 13);
+    s.marker(14, 432.5, 14);
+    s.marker(14, 450.5, 15);
     return s.finish();
 }
 

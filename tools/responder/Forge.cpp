@@ -1,5 +1,6 @@
 #include "Forge.h"
 
+#include "Forge6.h"
 #include "IcmpWire.h"
 
 #include <algorithm>
@@ -48,8 +49,10 @@ bool unicastAddress(std::uint32_t address) {
 } // namespace
 
 RequestCheck parseEchoRequest(std::span<const std::uint8_t> packet, EchoRequest& request) {
+    if (!packet.empty() && (packet[0] >> 4) == 6)
+        return parseEcho6Request(packet, request);
     if (packet.empty() || (packet[0] >> 4) != 4)
-        return RequestCheck::NotIpv4;
+        return RequestCheck::NotIp;
     const std::size_t ihl = std::size_t{packet[0] & 0x0Fu} * 4;
     if (ihl < icmpwire::kMinIpHeaderSize || ihl > icmpwire::kMaxIpHeaderSize || ihl > packet.size())
         return RequestCheck::BadHeaderLength;
@@ -74,8 +77,8 @@ RequestCheck parseEchoRequest(std::span<const std::uint8_t> packet, EchoRequest&
     if (!unicastAddress(destination))
         return RequestCheck::BadDestination;
 
-    request.source = source;
-    request.destination = destination;
+    request.source = Address::v4(source);
+    request.destination = Address::v4(destination);
     request.id = icmpwire::readBe16(&icmp[4]);
     request.seq = icmpwire::readBe16(&icmp[6]);
     request.ipHeader = packet.first(ihl);
@@ -87,8 +90,8 @@ const char* describe(RequestCheck check) {
     switch (check) {
     case RequestCheck::Ok:
         return "ok";
-    case RequestCheck::NotIpv4:
-        return "not IPv4";
+    case RequestCheck::NotIp:
+        return "neither IPv4 nor IPv6";
     case RequestCheck::BadHeaderLength:
         return "bad IPv4 header length";
     case RequestCheck::BadTotalLength:
@@ -98,20 +101,22 @@ const char* describe(RequestCheck check) {
     case RequestCheck::TooShort:
         return "ICMP message too short";
     case RequestCheck::NotEchoRequest:
-        return "not an echo request (type 8 code 0)";
+        return "not an echo request (type 8 or 128, code 0)";
     case RequestCheck::BadChecksum:
         return "bad ICMP checksum";
     case RequestCheck::BadSource:
         return "source is not a unicast address";
     case RequestCheck::BadDestination:
         return "destination is not a unicast address";
+    case RequestCheck::LinkLocal:
+        return "link-local destination (not answered)";
     }
     return "?";
 }
 
 Bytes echoReply(const EchoRequest& request) {
     Bytes icmp(request.icmp.begin(), request.icmp.end());
-    icmp[0] = icmpwire::kEchoReply;
+    icmp[0] = request.destination.isV6() ? kEcho6Reply : icmpwire::kEchoReply;
     icmp[1] = 0;
     setIcmpChecksum(icmp);
     return icmp;
@@ -127,8 +132,10 @@ void bumpId(Bytes& icmp) {
     setIcmpChecksum(icmp);
 }
 
-void spoilChecksum(Bytes& icmp) {
-    icmpwire::writeBe16(&icmp[2], icmpwire::readBe16(&icmp[2]) ^ 0x5555);
+void spoilChecksum(Bytes& datagram) {
+    const std::size_t header = (datagram[0] >> 4) == 6 ? kIp6HeaderSize : kIpHeaderSize;
+    std::uint8_t* sum = &datagram[header + 2];
+    icmpwire::writeBe16(sum, icmpwire::readBe16(sum) ^ 0x5555);
 }
 
 void truncateData(Bytes& icmp, std::size_t keep) {

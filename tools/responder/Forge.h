@@ -2,6 +2,9 @@
 
 // Reading echo requests off the wire and forging the datagrams sent back:
 // proper and deliberately broken echo replies, ICMP errors, IPv4 headers.
+// Forge6.h has what differs for IPv6.
+
+#include "Address.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,20 +15,20 @@ namespace responder {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// An echo request as received on a raw ICMP socket. The spans point into the
-// receive buffer and are valid as long as it is.
+// An echo request as received on a raw ICMP or ICMPv6 socket. The spans
+// point into the receive buffer and are valid as long as it is.
 struct EchoRequest {
-    std::uint32_t source = 0;      // network byte order
-    std::uint32_t destination = 0; // network byte order
+    Address source;
+    Address destination;
     std::uint16_t id = 0;
     std::uint16_t seq = 0;
-    std::span<const std::uint8_t> ipHeader; // as received, options included
-    std::span<const std::uint8_t> icmp;     // the whole ICMP message
+    std::span<const std::uint8_t> ipHeader; // IPv4 as received, options included; IPv6 as rebuilt
+    std::span<const std::uint8_t> icmp;     // the whole ICMP or ICMPv6 message
 };
 
 enum class RequestCheck {
     Ok,
-    NotIpv4,
+    NotIp,
     BadHeaderLength,
     BadTotalLength,
     NotIcmp,
@@ -34,23 +37,28 @@ enum class RequestCheck {
     BadChecksum,
     BadSource,
     BadDestination,
+    LinkLocal,
 };
 
-// Checks a whole IPv4 datagram and fills `request` if it is an echo request
-// worth answering. Reads nothing beyond `packet`.
+// Checks a whole IPv4 or IPv6 datagram and fills `request` if it is an echo
+// request worth answering. Reads nothing beyond `packet`.
 RequestCheck parseEchoRequest(std::span<const std::uint8_t> packet, EchoRequest& request);
 const char* describe(RequestCheck check);
 
-// The correct echo reply: type 0, code 0, identifier, sequence number and data
-// of the request, valid checksum.
+// The correct echo reply: type 0 (ICMPv6: 129), code 0, identifier, sequence
+// number and data of the request, valid checksum.
 Bytes echoReply(const EchoRequest& request);
 
-// Changes to an ICMP message; all but spoilChecksum leave a valid checksum.
+// Changes to an ICMP message that leave a valid checksum. An ICMPv6 checksum
+// covers the addresses as well, so ip6Datagram sets it afresh.
 void bumpSeq(Bytes& icmp);
 void bumpId(Bytes& icmp);
-void spoilChecksum(Bytes& icmp);
 void truncateData(Bytes& icmp, std::size_t keep);
 void alterData(Bytes& icmp);
+
+// Spoils the checksum of the message inside a datagram built by ipDatagram or
+// ip6Datagram.
+void spoilChecksum(Bytes& datagram);
 
 // An ICMP error about `request` the way a router sends it: the request's IPv4
 // header and the first 8 bytes of its ICMP message quoted after the 8-byte

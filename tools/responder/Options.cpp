@@ -87,15 +87,17 @@ CommandLine parseCommandLine(std::span<const char* const> args) {
             const auto eq = value.find('=');
             if (eq == std::string_view::npos)
                 return failure("--rule: expected ADDR=OPTIONS, got '" + std::string(value) + "'");
-            const auto address = parseIpv4(value.substr(0, eq));
+            const auto address = parseAddress(value.substr(0, eq));
             if (!address)
-                return failure("--rule: '" + std::string(value.substr(0, eq)) + "' is not an IPv4 address");
+                return failure("--rule: '" + std::string(value.substr(0, eq)) + "' is not an IPv4 or IPv6 address");
             std::string error;
             const auto rule = parseRule(value.substr(eq + 1), error);
             if (!rule)
                 return failure("--rule " + std::string(value) + ": " + error);
+            if (rule->mode == Mode::Spoof && rule->spoofSource.family != address->family)
+                return failure("--rule " + std::string(value) + ": the spoofed source is of the other address family");
             if (!config.rules.emplace(*address, *rule).second)
-                return failure("--rule: address " + formatIpv4(*address) + " has two rules");
+                return failure("--rule: address " + formatAddress(*address) + " has two rules");
         }
     }
     result.action = CommandLine::Action::Run;
@@ -106,12 +108,13 @@ std::string usage(const std::string& program) {
     return "Usage: " + program +
            " [--verbose] [--delay MS] [--ttl N] [--rule ADDR=OPTIONS ...] [--default OPTIONS]\n"
            "\n"
-           "Answers ICMP echo requests to the local IPv4 addresses, each address by its rule.\n"
-           "Run it as root in a network namespace with net.ipv4.icmp_echo_ignore_all=1.\n"
+           "Answers ICMP echo requests to the local IPv4 addresses and ICMPv6 echo requests to the\n"
+           "local IPv6 addresses, each address by its rule. Run it as root in a network namespace with\n"
+           "net.ipv4.icmp_echo_ignore_all=1 and net.ipv6.icmp.echo_ignore_all=1.\n"
            "Prints 'ready' on stdout once its sockets are open.\n"
            "\n"
            "  --delay MS            delay of every answer unless a rule says otherwise (default 0)\n"
-           "  --ttl N               IPv4 TTL of answers unless a rule says otherwise (default 64)\n"
+           "  --ttl N               TTL or hop limit of answers unless a rule says otherwise (default 64)\n"
            "  --rule ADDR=OPTIONS   how to answer requests to ADDR\n"
            "  --default OPTIONS     how to answer requests to addresses without a rule (default: normal)\n"
            "  --verbose, -v         one line per request on stderr\n"
@@ -120,18 +123,19 @@ std::string usage(const std::string& program) {
            "OPTIONS is a comma-separated list of:\n"
            "  normal                correct echo reply\n"
            "  delay=MS              delay of this address's answers\n"
-           "  ttl=N                 TTL of this address's answers\n"
+           "  ttl=N                 TTL or hop limit of this address's answers\n"
            "  loss=PATTERN          '.' answers, 'x' drops, applied cyclically to the requests received\n"
            "  dup=MS                also send a copy of each answer MS milliseconds after it\n"
            "and at most one of:\n"
            "  stale                 send the reply to the previous request instead (nothing for the first)\n"
            "  wrongseq              reply with sequence number + 1\n"
            "  wrongid               reply with identifier + 1\n"
-           "  spoof=ADDR2           reply from IPv4 source ADDR2\n"
-           "  badsum                reply with a wrong ICMP checksum\n"
+           "  spoof=ADDR2           reply from source ADDR2, a local address of the same family\n"
+           "  badsum                reply with a wrong checksum\n"
            "  truncate=N            reply with only the first N data bytes\n"
            "  baddata               reply with the first data byte changed (one byte added if none)\n"
-           "  error=TYPE/CODE       send this ICMP error quoting the request instead of a reply\n"
+           "  error=TYPE/CODE       send this error quoting the request instead of a reply; ICMPv6\n"
+           "                        type and code for an IPv6 address, ICMP ones for IPv4\n"
            "  error-wrongseq=TYPE/CODE  the same, the quoted sequence number + 1\n"
            "\n"
            "Exit status: 0 after SIGTERM or SIGINT, 2 for bad arguments or when the sockets cannot be opened.\n";

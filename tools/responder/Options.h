@@ -15,8 +15,8 @@ struct Config {
     std::uint32_t delayMs = 0;
     std::uint8_t ttl = 64;
     bool verbose = false;
-    std::map<std::uint32_t, Rule> rules; // keyed by IPv4 address, network byte order
-    Rule defaultRule;                    // for addresses without a rule
+    std::map<Address, Rule> rules; // IPv4 and IPv6 addresses alike
+    Rule defaultRule;              // for addresses without a rule
 };
 
 struct CommandLine {

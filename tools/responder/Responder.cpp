@@ -1,6 +1,6 @@
 #include "Responder.h"
 
-#include "Text.h"
+#include "Forge6.h"
 
 #include <utility>
 
@@ -8,7 +8,7 @@ namespace responder {
 
 Responder::Responder(Config config) : config_(std::move(config)) {}
 
-const Rule& Responder::ruleFor(std::uint32_t address) const {
+const Rule& Responder::ruleFor(const Address& address) const {
     const auto it = config_.rules.find(address);
     return it != config_.rules.end() ? it->second : config_.defaultRule;
 }
@@ -29,7 +29,8 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
         return {};
     }
 
-    std::uint32_t source = request.destination;
+    const bool v6 = request.destination.isV6();
+    Address source = request.destination;
     Bytes icmp;
     switch (rule.mode) {
     case Mode::Normal:
@@ -51,12 +52,16 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
         bumpId(icmp);
         break;
     case Mode::Spoof:
+        // A --default spoof rule meets requests of both families.
+        if (rule.spoofSource.family != request.destination.family) {
+            note = "nothing (spoof source of the other family)";
+            return {};
+        }
         icmp = std::move(reply);
         source = rule.spoofSource;
         break;
-    case Mode::BadSum:
+    case Mode::BadSum: // spoilt once the datagram is built
         icmp = std::move(reply);
-        spoilChecksum(icmp);
         break;
     case Mode::Truncate:
         icmp = std::move(reply);
@@ -68,15 +73,20 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
         break;
     case Mode::Error:
     case Mode::ErrorWrongSeq:
-        icmp =
-            icmpError(request, rule.errorType, rule.errorCode, request.destination, rule.mode == Mode::ErrorWrongSeq);
+        icmp = v6 ? icmp6Error(request, rule.errorType, rule.errorCode, rule.mode == Mode::ErrorWrongSeq)
+                  : icmpError(request, rule.errorType, rule.errorCode, request.destination.ipv4(),
+                              rule.mode == Mode::ErrorWrongSeq);
         break;
     }
 
     const std::uint32_t delay = rule.delayMs.value_or(config_.delayMs);
     const std::uint8_t ttl = rule.ttl.value_or(config_.ttl);
+    Bytes datagram = v6 ? ip6Datagram(source, request.source, ttl, icmp)
+                        : ipDatagram(source.ipv4(), request.source.ipv4(), ttl, icmp);
+    if (rule.mode == Mode::BadSum)
+        spoilChecksum(datagram);
     std::vector<Answer> answers;
-    answers.push_back({delay, request.source, ipDatagram(source, request.source, ttl, icmp)});
+    answers.push_back({delay, request.source, std::move(datagram)});
     if (rule.dupMs)
         answers.push_back({delay + *rule.dupMs, request.source, answers.front().datagram});
 
@@ -84,7 +94,7 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
     if (rule.mode == Mode::Error || rule.mode == Mode::ErrorWrongSeq)
         note += " " + std::to_string(rule.errorType) + "/" + std::to_string(rule.errorCode);
     if (rule.mode == Mode::Spoof)
-        note += " from " + formatIpv4(source);
+        note += " from " + formatAddress(source);
     note += " after " + std::to_string(delay) + " ms";
     if (rule.dupMs)
         note += ", copy after " + std::to_string(delay + *rule.dupMs) + " ms";

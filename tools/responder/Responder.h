@@ -18,8 +18,8 @@ namespace responder {
 // One datagram to send `delayMs` after the request arrived.
 struct Answer {
     std::uint32_t delayMs = 0;
-    std::uint32_t destination = 0; // network byte order
-    Bytes datagram;                // whole IPv4 datagram
+    Address destination;
+    Bytes datagram; // whole IPv4 or IPv6 datagram
 };
 
 class Responder {
@@ -36,10 +36,10 @@ private:
         std::optional<Bytes> previousReply; // kept only for stale rules
     };
 
-    const Rule& ruleFor(std::uint32_t address) const;
+    const Rule& ruleFor(const Address& address) const;
 
     Config config_;
-    std::map<std::uint32_t, AddressState> states_; // only local addresses get here, so it stays small
+    std::map<Address, AddressState> states_; // only local addresses get here, so it stays small
 };
 
 } // namespace responder

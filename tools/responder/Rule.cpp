@@ -51,7 +51,7 @@ bool parseTypeCode(std::string_view text, Rule& rule) {
 bool applyModeValue(Mode mode, std::string_view value, Rule& rule) {
     switch (mode) {
     case Mode::Spoof: {
-        const auto address = parseIpv4(value);
+        const auto address = parseAddress(value);
         if (!address)
             return false;
         rule.spoofSource = *address;
@@ -157,7 +157,7 @@ std::optional<Rule> parseRule(std::string_view options, std::string& error) {
         }
         if (!hasValue || !applyModeValue(mode->mode, value, rule)) {
             if (mode->mode == Mode::Spoof)
-                return bad("expected an IPv4 address");
+                return bad("expected an IPv4 or IPv6 address");
             if (mode->mode == Mode::Truncate)
                 return bad("expected a byte count (0..65507)");
             return bad("expected TYPE/CODE, each 0..255");

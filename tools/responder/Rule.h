@@ -3,6 +3,8 @@
 // How the responder treats echo requests to one address: the OPTIONS part of
 // --rule ADDR=OPTIONS and --default OPTIONS.
 
+#include "Address.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,21 +19,21 @@ enum class Mode {
     Stale,         // the proper reply to the previous request instead
     WrongSeq,      // sequence number + 1
     WrongId,       // identifier + 1
-    Spoof,         // IPv4 source replaced by Rule::spoofSource
-    BadSum,        // ICMP checksum spoilt
+    Spoof,         // source replaced by Rule::spoofSource, of the same family
+    BadSum,        // ICMP or ICMPv6 checksum spoilt
     Truncate,      // only the first Rule::truncateTo data bytes
     BadData,       // first data byte changed (or one byte added)
-    Error,         // ICMP error Rule::errorType/errorCode quoting the request
+    Error,         // ICMP error Rule::errorType/errorCode quoting the request (ICMPv6 for IPv6)
     ErrorWrongSeq, // the same error quoting the request with sequence number + 1
 };
 
 struct Rule {
     std::optional<std::uint32_t> delayMs; // unset: the --delay value
-    std::optional<std::uint8_t> ttl;      // unset: the --ttl value
+    std::optional<std::uint8_t> ttl;      // TTL or hop limit; unset: the --ttl value
     std::string loss;                     // '.' answers, 'x' drops, cyclically; empty answers all
     std::optional<std::uint32_t> dupMs;   // a copy of the answer this long after it
     Mode mode = Mode::Normal;
-    std::uint32_t spoofSource = 0; // network byte order
+    Address spoofSource;
     std::size_t truncateTo = 0;
     std::uint8_t errorType = 0;
     std::uint8_t errorCode = 0;

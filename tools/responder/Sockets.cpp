@@ -19,13 +19,6 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 constexpr std::size_t kFallbackMtu = 576;
 constexpr std::size_t kMinMtu = 68;
 
-std::string errnoText(const char* what, int error) {
-    std::string text = std::string(what) + ": " + std::strerror(error);
-    if (error == EPERM || error == EACCES)
-        text += " (raw sockets need root or CAP_NET_RAW)";
-    return text;
-}
-
 sockaddr_in socketAddress(std::uint32_t address) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -52,6 +45,13 @@ std::size_t pathMtu(std::uint32_t destination) {
 }
 
 } // namespace
+
+std::string errnoText(const char* what, int error) {
+    std::string text = std::string(what) + ": " + std::strerror(error);
+    if (error == EPERM || error == EACCES)
+        text += " (raw sockets need root or CAP_NET_RAW)";
+    return text;
+}
 
 RawSockets::~RawSockets() {
     if (receiveFd_ >= 0)
@@ -97,7 +97,7 @@ bool RawSockets::open(std::string& error) {
     return true;
 }
 
-RawSockets::Received RawSockets::receive(std::span<std::uint8_t> buffer, std::size_t& size, std::string& why) {
+Received RawSockets::receive(std::span<std::uint8_t> buffer, std::size_t& size, std::string& why) {
     sockaddr_in from{};
     iovec iov{buffer.data(), buffer.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];

@@ -11,6 +11,20 @@
 
 namespace responder {
 
+// Room for the largest datagram either family's socket hands over: 65535
+// bytes of IPv6 payload behind the 40-byte header Sockets6 rebuilds.
+inline constexpr std::size_t kReceiveBufferSize = 65535 + 40;
+
+enum class Received {
+    Packet,  // `size` bytes of a datagram to a local unicast address
+    Skipped, // a datagram was read but is not to be answered; `why` says why
+    Nothing, // nothing (more) waiting
+    Failed,  // receive error; `why` says which
+};
+
+// "what: strerror", with a hint when raw sockets lack the privilege.
+std::string errnoText(const char* what, int error);
+
 class RawSockets {
 public:
     RawSockets() = default;
@@ -23,13 +37,7 @@ public:
 
     int receiveDescriptor() const { return receiveFd_; }
 
-    enum class Received {
-        Packet,  // `size` bytes of a datagram to a local unicast address
-        Skipped, // a datagram was read but is not to be answered; `why` says why
-        Nothing, // nothing (more) waiting
-        Failed,  // receive error; `why` says which
-    };
-    // Reads one datagram without blocking. `buffer` must hold 65535 bytes.
+    // Reads one datagram without blocking into a buffer of kReceiveBufferSize.
     Received receive(std::span<std::uint8_t> buffer, std::size_t& size, std::string& why);
 
     // Sends a whole IPv4 datagram to `destination` (network byte order),

@@ -1,8 +1,6 @@
 #include "Text.h"
 
-#include <arpa/inet.h>
 #include <charconv>
-#include <netinet/in.h>
 
 namespace responder {
 
@@ -15,24 +13,6 @@ std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t ma
     if (ec != std::errc{} || ptr != end || value > max)
         return std::nullopt;
     return static_cast<std::uint32_t>(value);
-}
-
-std::optional<std::uint32_t> parseIpv4(std::string_view text) {
-    // inet_pton needs a terminated string and accepts exactly four decimal parts.
-    const std::string copy(text);
-    in_addr address{};
-    if (inet_pton(AF_INET, copy.c_str(), &address) != 1)
-        return std::nullopt;
-    return address.s_addr;
-}
-
-std::string formatIpv4(std::uint32_t address) {
-    in_addr in{};
-    in.s_addr = address;
-    char text[INET_ADDRSTRLEN] = {};
-    if (inet_ntop(AF_INET, &in, text, sizeof text) == nullptr)
-        return "?";
-    return text;
 }
 
 } // namespace responder

@@ -3,6 +3,8 @@
 // Answers waiting for their time. Entries due at the same instant come out in
 // the order they were added, so answers with equal delays keep request order.
 
+#include "Address.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -17,7 +19,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct Entry {
-        std::uint32_t destination = 0; // network byte order
+        Address destination;
         std::vector<std::uint8_t> datagram;
     };
 

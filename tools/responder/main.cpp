@@ -1,11 +1,11 @@
-// linkvigil-responder: answers ICMP echo requests inside a test network
+// linkvigil-responder: answers ICMP and ICMPv6 echo requests inside a test network
 // namespace, correctly or in one of many broken ways, per destination address.
 
 #include "Forge.h"
 #include "Options.h"
 #include "Responder.h"
 #include "Sockets.h"
-#include "Text.h"
+#include "Sockets6.h"
 #include "TimerQueue.h"
 
 #include <algorithm>
@@ -63,24 +63,27 @@ int pollTimeout(std::optional<Clock::time_point> due) {
 }
 
 std::string describeRequest(const responder::EchoRequest& request) {
-    return responder::formatIpv4(request.source) + " > " + responder::formatIpv4(request.destination) + " id " +
+    return responder::formatAddress(request.source) + " > " + responder::formatAddress(request.destination) + " id " +
            std::to_string(request.id) + " seq " + std::to_string(request.seq) + " data " +
            std::to_string(request.icmp.size() - 8);
 }
 
-void receiveRequests(responder::RawSockets& sockets, responder::Responder& responder, TimerQueue& queue,
+// Works the same on the IPv4 and the IPv6 sockets.
+template <typename Sockets>
+void receiveRequests(Sockets& sockets, responder::Responder& responder, TimerQueue& queue,
                      std::vector<std::uint8_t>& buffer, bool verbose) {
+    using responder::Received;
     for (int i = 0; i < kReceiveBatch; ++i) {
         std::size_t size = 0;
         std::string why;
         const auto received = sockets.receive(buffer, size, why);
-        if (received == responder::RawSockets::Received::Nothing)
+        if (received == Received::Nothing)
             return;
-        if (received == responder::RawSockets::Received::Failed) {
+        if (received == Received::Failed) {
             std::cerr << "linkvigil-responder: " << why << '\n';
             return;
         }
-        if (received == responder::RawSockets::Received::Skipped) {
+        if (received == Received::Skipped) {
             if (verbose)
                 std::cerr << "ignored: " << why << '\n';
             continue;
@@ -103,12 +106,14 @@ void receiveRequests(responder::RawSockets& sockets, responder::Responder& respo
     }
 }
 
-void sendDue(responder::RawSockets& sockets, TimerQueue& queue) {
+void sendDue(responder::RawSockets& sockets, responder::RawSockets6& sockets6, TimerQueue& queue) {
     for (const auto& entry : queue.takeDue(Clock::now())) {
         std::string error;
-        if (!sockets.send(entry.destination, entry.datagram, error))
-            std::cerr << "linkvigil-responder: answer to " << responder::formatIpv4(entry.destination) << ": " << error
-                      << '\n';
+        const bool sent = entry.destination.isV6() ? sockets6.send(entry.destination, entry.datagram, error)
+                                                   : sockets.send(entry.destination.ipv4(), entry.datagram, error);
+        if (!sent)
+            std::cerr << "linkvigil-responder: answer to " << responder::formatAddress(entry.destination) << ": "
+                      << error << '\n';
     }
 }
 
@@ -140,24 +145,37 @@ int main(int argc, char** argv) {
         std::cerr << program << ": " << error << '\n';
         return 2;
     }
+    // Without IPv6 in the kernel, IPv4 still gets its answers.
+    responder::RawSockets6 sockets6;
+    if (!sockets6.open(error)) {
+        std::cerr << program << ": " << error << '\n';
+        if (!sockets6.noIpv6())
+            return 2;
+        std::cerr << program << ": answering IPv4 only\n";
+    }
     responder::Responder responder(commandLine.config);
     TimerQueue queue;
-    std::vector<std::uint8_t> buffer(65536);
+    std::vector<std::uint8_t> buffer(responder::kReceiveBufferSize);
 
     std::cout << "ready" << std::endl;
 
     for (;;) {
-        pollfd fds[2] = {{sockets.receiveDescriptor(), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-        const int n = poll(fds, 2, pollTimeout(queue.nextDue()));
+        // poll skips the IPv6 entry when its descriptor is -1.
+        pollfd fds[3] = {{sockets.receiveDescriptor(), POLLIN, 0},
+                         {sockets6.receiveDescriptor(), POLLIN, 0},
+                         {signalPipe[0], POLLIN, 0}};
+        const int n = poll(fds, 3, pollTimeout(queue.nextDue()));
         if (n < 0 && errno != EINTR) {
             std::cerr << program << ": poll: " << std::strerror(errno) << '\n';
             return 1;
         }
-        if (n > 0 && (fds[1].revents & POLLIN))
+        if (n > 0 && (fds[2].revents & POLLIN))
             break;
         if (n > 0 && (fds[0].revents & POLLIN))
             receiveRequests(sockets, responder, queue, buffer, verbose);
-        sendDue(sockets, queue);
+        if (n > 0 && (fds[1].revents & POLLIN))
+            receiveRequests(sockets6, responder, queue, buffer, verbose);
+        sendDue(sockets, sockets6, queue);
     }
     if (verbose)
         std::cerr << "terminated\n";

@@ -61,11 +61,16 @@ QString MonitorEngine::ApplyProfile(const MonitorProfile& profile) {
     OutageEchoes = profile.OutageEchoes;
     QString error;
     LogLimitBytes = profile.LimitBytes(&error);
-    m_options = profile.Options;
+    SetOptions(profile.Options);
     // The first averaging window ends on the day's grid.
     AlignToDay();
     PeriodStart = PeriodEnd - PeriodLength;
     return error;
+}
+
+void MonitorEngine::SetOptions(const MonitorOptions& options) {
+    m_options = options;
+    Ping->SetPreferIPv6(options.PreferIPv6);
 }
 
 MonitorProfile MonitorEngine::Profile() const {

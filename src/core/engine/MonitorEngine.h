@@ -100,7 +100,9 @@ public:
     // The settings as they stand, for the settings file.
     MonitorProfile Profile() const;
     const MonitorOptions& Options() const { return m_options; }
-    void SetOptions(const MonitorOptions& options) { m_options = options; }
+    // Takes effect at the next reply; the address family wanted for a name
+    // at its next lookup.
+    void SetOptions(const MonitorOptions& options);
     const RegionalSettings& Regional() const { return m_services.regional; }
     void SetRegional(const RegionalSettings& regional) { m_services.regional = regional; }
     IClock& Clock() const { return *m_services.clock; }

@@ -12,7 +12,6 @@
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
-#include "text/Inet.h"
 
 #include <QFile>
 
@@ -70,15 +69,15 @@ void MonitorEngine::diagnose() {
     m_diagnosed = true;
     m_lastDiagnosisMs = now;
 
-    const std::uint32_t target = inet::parse(Ping->ResolvedIP());
+    const IpAddress target = IpAddress::parse(Ping->ResolvedIP().toStdString()).value_or(IpAddress{});
     const RouteInfo route = m_services.routes->lookup(target);
-    const QString gateway = route.gateway ? inet::format(route.gateway) : QString();
+    const QString gateway = QString::fromStdString(route.gateway.text());
     // An ICMP error from a router on the way names who refused the echo.
-    TIcmpEchoReply reply;
-    Ping->LastReply(reply);
-    if (Ping->LastStatus() != 11010 && reply.Address != 0 && reply.Address != target) {
-        Outages.causeSeen(cause::Refused, gateway, route.interface,
-                          QStringLiteral("refused by %1: %2").arg(inet::format(reply.Address), Ping->StatusText()));
+    const IpAddress from = Ping->LastReplyFrom();
+    if (Ping->LastStatus() != 11010 && from.valid() && from != target) {
+        Outages.causeSeen(
+            cause::Refused, gateway, route.interface,
+            QStringLiteral("refused by %1: %2").arg(QString::fromStdString(from.text()), Ping->StatusText()));
         return;
     }
     const QString local = diagnoseCause(route, std::nullopt);

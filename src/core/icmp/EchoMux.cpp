@@ -13,8 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-using icmpwire::Expectation;
-using icmpwire::Outcome;
+using icmpsocket::Expectation;
+using icmpsocket::Outcome;
 using icmpwire::Verdict;
 
 namespace {
@@ -28,35 +28,6 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 // In a long run of sends, the replies to the first ones are read every so
 // many sends, so that they do not overflow a small receive buffer.
 constexpr int kSendsPerCollect = 32;
-
-// Skips an IPv4 header; false if there is no complete one.
-bool skipIpHeader(std::span<const std::uint8_t>& bytes) {
-    if (bytes.size() < icmpwire::kMinIpHeaderSize)
-        return false;
-    const std::size_t ihl = std::size_t{bytes[0] & 0x0Fu} * 4;
-    if (ihl < icmpwire::kMinIpHeaderSize || ihl > bytes.size())
-        return false;
-    bytes = bytes.subspan(ihl);
-    return true;
-}
-
-// The sequence number an ICMP message is about: its own for an echo reply,
-// the quoted request's for an error. Only a key to find the echo by; the
-// full check against that echo follows.
-std::optional<std::uint16_t> sequenceOf(EchoMux::Kind kind, std::span<const std::uint8_t> bytes) {
-    if (kind == EchoMux::Kind::Raw) {
-        if (!skipIpHeader(bytes) || bytes.size() < icmpwire::kIcmpHeaderSize)
-            return std::nullopt;
-        if (icmpwire::isErrorType(bytes[0])) {
-            bytes = bytes.subspan(icmpwire::kIcmpHeaderSize);
-            if (!skipIpHeader(bytes))
-                return std::nullopt;
-        }
-    }
-    if (bytes.size() < icmpwire::kIcmpHeaderSize)
-        return std::nullopt;
-    return icmpwire::readBe16(&bytes[6]);
-}
 
 } // namespace
 
@@ -116,29 +87,49 @@ private:
 };
 
 std::unique_ptr<EchoMux> EchoMux::open(SocketKind kind, int* error) {
-    const icmpsocket::Opened opened = icmpsocket::open(kind, error);
-    return opened.fd < 0 ? nullptr : std::unique_ptr<EchoMux>(new EchoMux(opened));
+    int error4 = 0;
+    int error6 = 0;
+    const icmpsocket::Opened v4 = icmpsocket::open(kind, IpAddress::Family::V4, &error4);
+    const icmpsocket::Opened v6 = icmpsocket::open(kind, IpAddress::Family::V6, &error6);
+    if (v4.fd < 0 && v6.fd < 0) {
+        if (error)
+            *error = error4;
+        return nullptr;
+    }
+    return std::unique_ptr<EchoMux>(new EchoMux(v4, v6));
 }
 
-EchoMux::EchoMux(const icmpsocket::Opened& opened)
-    : m_fd(opened.fd), m_kind(opened.kind), m_id(opened.id),
-      m_notifier(std::make_unique<QSocketNotifier>(opened.fd, QSocketNotifier::Read)),
-      m_buffer(icmpwire::kMaxIpHeaderSize + icmpwire::kIcmpHeaderSize + icmpwire::kMaxPayload + 1) {
-    (void)fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) | O_NONBLOCK);
-    // Beyond the system's limit where we may, else up to it.
-    if (setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBufferBytes, sizeof kReceiveBufferBytes) != 0)
-        (void)setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
-    // A queued ICMP error makes poll() report POLLERR, which wakes the read
-    // notifier as well.
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &EchoMux::readable);
+EchoMux::EchoMux(const icmpsocket::Opened& v4, const icmpsocket::Opened& v6)
+    : m_buffer(icmpwire::kMaxIpHeaderSize + icmpwire::kIcmpHeaderSize + icmpwire::kMaxPayload + 1) {
+    m_v4.opened = v4;
+    m_v6.opened = v6;
+    watch(m_v4);
+    watch(m_v6);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &EchoMux::timerFired);
 }
 
+void EchoMux::watch(Socket& socket) {
+    const int fd = socket.opened.fd;
+    if (fd < 0)
+        return;
+    (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // Beyond the system's limit where we may, else up to it.
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBufferBytes, sizeof kReceiveBufferBytes) != 0)
+        (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+    // A queued ICMP error makes poll() report POLLERR, which wakes the read
+    // notifier as well.
+    socket.notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(socket.notifier.get(), &QSocketNotifier::activated, this, &EchoMux::readable);
+}
+
 EchoMux::~EchoMux() {
-    m_notifier.reset();
-    ::close(m_fd);
+    for (Socket* socket : {&m_v4, &m_v6}) {
+        socket->notifier.reset();
+        if (socket->opened.fd >= 0)
+            ::close(socket->opened.fd);
+    }
     // The echoes still out can no longer end: they fail, from the event loop.
     EchoResult failed;
     icmpsocket::fillSendError(EBADF, failed);
@@ -161,20 +152,19 @@ bool EchoMux::send(EchoMuxChannel* channel, const EchoRequest& request, std::uin
     }
     seq = m_seq;
 
-    const int dontFragment = request.flags & 2;
-    if (request.ttl != m_ttl || dontFragment != m_dontFragment) {
-        icmpsocket::configure(m_fd, request.ttl, request.flags, true);
-        m_ttl = request.ttl;
-        m_dontFragment = dontFragment;
+    Socket& socket = request.target.isV6() ? m_v6 : m_v4;
+    if (socket.opened.fd < 0 || !request.target.valid()) {
+        icmpsocket::fillNoSocket(result);
+        return false;
     }
-    const std::vector<std::uint8_t> packet = icmpwire::buildEchoRequest(m_id, seq, request.data);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = request.target;
-    const auto sendOnce = [&] {
-        const auto* address = reinterpret_cast<const sockaddr*>(&to);
-        return sendto(m_fd, packet.data(), packet.size(), MSG_DONTWAIT, address, sizeof to) >= 0;
-    };
+    const int dontFragment = request.flags & 2;
+    if (request.ttl != socket.ttl || dontFragment != socket.dontFragment) {
+        icmpsocket::configure(socket.opened, request.ttl, request.flags, true);
+        socket.ttl = request.ttl;
+        socket.dontFragment = dontFragment;
+    }
+    const std::vector<std::uint8_t> packet = icmpsocket::buildRequest(socket.opened, seq, request.data);
+    const auto sendOnce = [&] { return icmpsocket::sendTo(socket.opened.fd, packet, request.target); };
     const icmpsocket::SendTime sent = icmpsocket::SendTime::now();
     // An ICMP error about an earlier echo leaves its errno on the socket
     // until something reads it, and the next send fails with it instead of
@@ -262,9 +252,23 @@ void EchoMux::arm() {
 }
 
 bool EchoMux::collect() {
-    readQueuedErrors();
-    readDatagrams();
+    for (const Socket* socket : {&m_v4, &m_v6}) {
+        if (socket->opened.fd < 0)
+            continue;
+        readQueuedErrors(*socket);
+        readDatagrams(*socket);
+    }
     return !m_answered.empty();
+}
+
+EchoMux::Pending* EchoMux::awaiting(const Socket& socket, std::optional<std::uint16_t> seq) {
+    const auto it = seq ? m_pending.find(*seq) : m_pending.end();
+    if (it == m_pending.end() || it->second.answer)
+        return nullptr;
+    // Sequence numbers are shared: the other family's echo is not this socket's.
+    if (it->second.target.family != socket.opened.family)
+        return nullptr;
+    return &it->second;
 }
 
 void EchoMux::answer(std::uint16_t seq, Pending& pending, const EchoResult& result) {
@@ -287,53 +291,55 @@ bool EchoMux::deliver() {
     return true;
 }
 
-void EchoMux::readQueuedErrors() {
+void EchoMux::readQueuedErrors(const Socket& socket) {
     // Only a ping socket queues ICMP errors; a raw socket reads them as packets.
-    if (m_kind != Kind::Ping)
+    if (socket.opened.kind != Kind::Ping)
         return;
     for (int i = 0; i < kReadBatch; ++i) {
         icmpsocket::QueuedError error;
-        const icmpsocket::QueueRead read = icmpsocket::readQueuedError(m_fd, m_buffer, error);
+        const icmpsocket::QueueRead read = icmpsocket::readQueuedError(socket.opened.fd, m_buffer, error);
         if (read == icmpsocket::QueueRead::Empty)
             break;
         const std::optional<std::uint16_t> seq =
-            read == icmpsocket::QueueRead::Icmp ? sequenceOf(Kind::Ping, error.quoted) : std::nullopt;
-        const auto it = seq ? m_pending.find(*seq) : m_pending.end();
-        if (it == m_pending.end() || it->second.answer)
+            read == icmpsocket::QueueRead::Icmp ? icmpsocket::sequenceOf(Kind::Ping, socket.opened.family, error.quoted)
+                                                : std::nullopt;
+        Pending* pending = awaiting(socket, seq);
+        if (!pending)
             continue;
-        Pending& pending = it->second;
-        const Outcome outcome = icmpsocket::parse(error, Expectation{pending.target, m_id, *seq, pending.data});
+        const Outcome outcome =
+            icmpsocket::parse(error, Expectation{pending->target, socket.opened.id, *seq, pending->data});
         if (outcome.verdict != Verdict::IcmpError)
             continue;
         EchoResult result;
-        icmpsocket::fillError(outcome, icmpsocket::roundTripNanos(pending.sent, {}), result);
-        answer(*seq, pending, result);
+        icmpsocket::fillError(outcome, icmpsocket::roundTripNanos(pending->sent, {}), result);
+        answer(*seq, *pending, result);
     }
 }
 
-void EchoMux::readDatagrams() {
+void EchoMux::readDatagrams(const Socket& socket) {
+    const Kind kind = socket.opened.kind;
     for (int i = 0; i < kReadBatch; ++i) {
         icmpsocket::Received packet;
-        if (!icmpsocket::receive(m_fd, m_buffer, packet)) {
+        if (!icmpsocket::receive(socket.opened.fd, m_buffer, packet)) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 break;
             continue; // an error noted on the socket, cleared by this read
         }
-        const std::optional<std::uint16_t> seq = packet.truncated ? std::nullopt : sequenceOf(m_kind, packet.bytes);
-        const auto it = seq ? m_pending.find(*seq) : m_pending.end();
-        if (it == m_pending.end() || it->second.answer)
+        const std::optional<std::uint16_t> seq =
+            packet.truncated ? std::nullopt : icmpsocket::sequenceOf(kind, socket.opened.family, packet.bytes);
+        Pending* pending = awaiting(socket, seq);
+        if (!pending)
             continue;
-        Pending& pending = it->second;
         const Outcome outcome =
-            icmpsocket::parse(m_kind, packet, Expectation{pending.target, m_id, *seq, pending.data});
+            icmpsocket::parse(kind, packet, Expectation{pending->target, socket.opened.id, *seq, pending->data});
         if (outcome.verdict == Verdict::Ignore)
             continue;
         EchoResult result;
-        const std::int64_t nanos = icmpsocket::roundTripNanos(pending.sent, packet);
+        const std::int64_t nanos = icmpsocket::roundTripNanos(pending->sent, packet);
         if (outcome.verdict == Verdict::IcmpError)
             icmpsocket::fillError(outcome, nanos, result);
         else
-            icmpsocket::fillReply(outcome, packet, m_kind, nanos, result);
-        answer(*seq, pending, result);
+            icmpsocket::fillReply(outcome, nanos, result);
+        answer(*seq, *pending, result);
     }
 }

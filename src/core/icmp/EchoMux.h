@@ -18,9 +18,10 @@
 class QSocketNotifier;
 class EchoMuxChannel;
 
-// Echoes to many hosts at once over one non-blocking ICMP socket, on the
-// event loop: each host gets a channel (IAsyncEcho), every echo in flight
-// its own sequence number, and one timer watches the earliest deadline.
+// Echoes to many hosts at once over one non-blocking ICMP socket per family
+// (ICMP for IPv4, ICMPv6 for IPv6), on the event loop: each host gets a
+// channel (IAsyncEcho), every echo in flight its own sequence number, and
+// one timer watches the earliest deadline.
 // A reply or ICMP error ends the echo whose sequence number it carries
 // only if everything else matches that echo too (source, identifier, data);
 // anything else is dropped. `done` always runs from the event loop; a
@@ -33,12 +34,17 @@ class EchoMux : public QObject {
 public:
     using Kind = icmpsocket::Kind;
 
-    // Opens the socket as LinuxIcmpSocket does (Auto: ping first, raw
-    // second). Returns null with errno's value in *error when none opens.
+    // Opens both families' sockets as LinuxIcmpSocket does (Auto: ping
+    // first, raw second). Returns null with errno's value in *error (IPv4's,
+    // when both fail) when neither opens; an echo to a family without its
+    // socket fails with "General failure".
     static std::unique_ptr<EchoMux> open(SocketKind kind, int* error);
     ~EchoMux() override;
 
-    Kind kind() const { return m_kind; }
+    // The IPv4 socket's kind, or the IPv6 one's when only that one opened.
+    Kind kind() const { return m_v4.opened.fd >= 0 ? m_v4.opened.kind : m_v6.opened.kind; }
+    bool hasIPv4() const { return m_v4.opened.fd >= 0; }
+    bool hasIPv6() const { return m_v6.opened.fd >= 0; }
     // A new channel on this socket, with no echo out.
     std::unique_ptr<IAsyncEcho> channel();
     // Echoes sent and not ended yet.
@@ -49,16 +55,26 @@ private:
     using Clock = std::chrono::steady_clock;
     using Deadlines = std::multimap<Clock::time_point, std::uint16_t>;
 
+    // One family's socket, with the options it is set to (-1 before the
+    // first send) and its notifier.
+    struct Socket {
+        icmpsocket::Opened opened;
+        int ttl = -1;
+        int dontFragment = -1;
+        std::unique_ptr<QSocketNotifier> notifier;
+    };
+
     struct Pending {
         EchoMuxChannel* channel = nullptr;
-        std::uint32_t target = 0;
+        IpAddress target;
         std::vector<std::uint8_t> data;
         icmpsocket::SendTime sent;
         Deadlines::iterator deadline;
         std::optional<EchoResult> answer; // read, not yet passed on
     };
 
-    explicit EchoMux(const icmpsocket::Opened& opened);
+    EchoMux(const icmpsocket::Opened& v4, const icmpsocket::Opened& v6);
+    void watch(Socket& socket);
 
     // Sends the channel's request: true with its sequence number in `seq`,
     // or false with the failure in `result` when it could not be sent.
@@ -70,22 +86,20 @@ private:
     // Reads what has come in and keeps the answers for deliver(). Returns
     // whether there are any.
     bool collect();
-    void readQueuedErrors();
-    void readDatagrams();
+    void readQueuedErrors(const Socket& socket);
+    void readDatagrams(const Socket& socket);
+    // The echo in flight that a message on `socket` names by `seq`, if any
+    // and not answered yet.
+    Pending* awaiting(const Socket& socket, std::optional<std::uint16_t> seq);
     void answer(std::uint16_t seq, Pending& pending, const EchoResult& result);
     // Each returns false when a `done` destroyed the mux.
     bool deliver();
     bool complete(std::uint16_t seq, const EchoResult& result);
     void arm();
 
-    int m_fd;
-    Kind m_kind;
-    std::uint16_t m_id;
+    Socket m_v4;
+    Socket m_v6;
     std::uint16_t m_seq = 0;
-    // The TTL and Don't Fragment the socket is set to; -1 before the first send.
-    int m_ttl = -1;
-    int m_dontFragment = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_timer;
     std::unordered_map<std::uint16_t, Pending> m_pending;
     Deadlines m_deadlines;

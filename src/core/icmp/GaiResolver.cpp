@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <vector>
+
 namespace {
 
 std::uint16_t codeFor(int rc) {
@@ -24,24 +26,35 @@ std::uint16_t codeFor(int rc) {
 
 } // namespace
 
-LookupAnswer GaiResolver::lookup(const QByteArray& name) {
+IpAddress GaiResolver::choose(std::span<const IpAddress> addresses, bool preferIPv6) {
+    const auto first = [&](IpAddress::Family family) {
+        for (const IpAddress& a : addresses)
+            if (a.family == family)
+                return a;
+        return IpAddress{};
+    };
+    const IpAddress v4 = first(IpAddress::Family::V4);
+    const IpAddress v6 = first(IpAddress::Family::V6);
+    if (v4.valid() && !(preferIPv6 && v6.valid()))
+        return v4;
+    return v6;
+}
+
+LookupAnswer GaiResolver::lookup(const QByteArray& name, bool preferIPv6) {
     // A C string cannot carry a NUL: such a name names no host.
     if (name.contains('\0'))
-        return {11001, 0};
+        return {11001, {}};
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* list = nullptr;
     const int rc = getaddrinfo(name.constData(), nullptr, &hints, &list);
     if (rc != 0)
-        return {codeFor(rc), 0};
-    LookupAnswer answer{11004, 0};
-    for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-        if (ai->ai_family == AF_INET && ai->ai_addr) {
-            answer = {0, reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr};
-            break;
-        }
-    }
+        return {codeFor(rc), {}};
+    std::vector<IpAddress> addresses;
+    for (addrinfo* ai = list; ai; ai = ai->ai_next)
+        addresses.push_back(IpAddress::fromSockaddr(ai->ai_addr));
     freeaddrinfo(list);
-    return answer;
+    const IpAddress chosen = choose(addresses, preferIPv6);
+    return chosen.valid() ? LookupAnswer{0, chosen} : LookupAnswer{11004, {}};
 }

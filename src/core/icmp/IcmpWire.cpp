@@ -194,4 +194,119 @@ std::uint32_t statusForErrno(int error) {
     }
 }
 
+namespace v6 {
+
+std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> packet(kIcmpHeaderSize, 0);
+    packet.reserve(kIcmpHeaderSize + data.size());
+    packet[0] = kEchoRequest;
+    writeBe16(&packet[4], id);
+    writeBe16(&packet[6], seq);
+    packet.insert(packet.end(), data.begin(), data.end());
+    return packet;
+}
+
+bool isErrorType(std::uint8_t type) {
+    return type == kDestUnreachable || type == kPacketTooBig || type == kTimeExceeded || type == kParameterProblem;
+}
+
+namespace {
+
+Address addressAt(const std::uint8_t* p) {
+    Address a;
+    std::memcpy(a.data(), p, a.size());
+    return a;
+}
+
+bool isOurReply(std::span<const std::uint8_t> icmp, const Expectation& expect, bool checkId) {
+    if (icmp.size() < kIcmpHeaderSize || icmp[0] != kEchoReply || icmp[1] != 0)
+        return false;
+    if (checkId && readBe16(&icmp[4]) != expect.id)
+        return false;
+    if (readBe16(&icmp[6]) != expect.seq)
+        return false;
+    return std::ranges::equal(icmp.subspan(kIcmpHeaderSize), expect.data);
+}
+
+bool quotesOurRequest(std::span<const std::uint8_t> quoted, const Expectation& expect, bool checkId) {
+    if (quoted.size() < kIcmpHeaderSize || quoted[0] != kEchoRequest || quoted[1] != 0)
+        return false;
+    if (checkId && readBe16(&quoted[4]) != expect.id)
+        return false;
+    return readBe16(&quoted[6]) == expect.seq;
+}
+
+Outcome parseMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect, bool raw) {
+    Outcome out;
+    if (message.size() < kIcmpHeaderSize)
+        return out;
+    out.from = from;
+    out.type = message[0];
+    out.code = message[1];
+    if (message[0] == kEchoReply) {
+        if (from == expect.target && isOurReply(message, expect, raw)) {
+            out.verdict = Verdict::Reply;
+            out.dataSize = message.size() - kIcmpHeaderSize;
+        }
+        return out;
+    }
+    if (!raw || !isErrorType(message[0]))
+        return out;
+    // The error quotes the offending packet: our IPv6 header, with the echo
+    // right behind it (we send no extension headers), then the echo header.
+    auto inner = message.subspan(kIcmpHeaderSize);
+    if (inner.size() < kIpHeaderSize + kIcmpHeaderSize || (inner[0] >> 4) != 6)
+        return out;
+    if (inner[6] != kNextHeaderIcmp || addressAt(&inner[24]) != expect.target)
+        return out;
+    if (quotesOurRequest(inner.subspan(kIpHeaderSize), expect, true))
+        out.verdict = Verdict::IcmpError;
+    return out;
+}
+
+} // namespace
+
+Outcome parseRawMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect) {
+    return parseMessage(message, from, expect, true);
+}
+
+Outcome parsePingMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect) {
+    return parseMessage(message, from, expect, false);
+}
+
+Outcome parsePingError(std::uint8_t type, std::uint8_t code, const Address& offender,
+                       std::span<const std::uint8_t> quoted, const Expectation& expect) {
+    Outcome out;
+    out.type = type;
+    out.code = code;
+    out.from = offender;
+    if (isErrorType(type) && quotesOurRequest(quoted, expect, false))
+        out.verdict = Verdict::IcmpError;
+    return out;
+}
+
+std::uint32_t statusForIcmp(std::uint8_t type, std::uint8_t code) {
+    switch (type) {
+    case kDestUnreachable:
+        switch (code) {
+        case 0: // no route
+            return 11002;
+        case 4: // port unreachable
+            return 11005;
+        default: // prohibited, beyond scope, address unreachable, policy
+            return 11003;
+        }
+    case kPacketTooBig:
+        return 11009;
+    case kTimeExceeded:
+        return code == 0 ? 11013 : 11014;
+    case kParameterProblem:
+        return 11015;
+    default:
+        return 11050;
+    }
+}
+
+} // namespace v6
+
 } // namespace icmpwire

@@ -4,6 +4,7 @@
 // deciding what a received packet means for the echo being waited on.
 // Plain C++ without Qt, so the responder tool and the fuzz targets share it.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -80,5 +81,70 @@ std::uint32_t statusForErrno(int error);
 
 // Redirects never end an echo: the answer may still come.
 bool isErrorType(std::uint8_t type);
+
+// ICMPv6 (RFC 4443) as the same engine sees it. The kernel computes and
+// verifies ICMPv6 checksums on both socket kinds, and a raw ICMPv6 socket
+// hands over the message without its IPv6 header, the sender and hop
+// limit coming with the socket address and ancillary data.
+namespace v6 {
+
+inline constexpr std::uint8_t kDestUnreachable = 1;
+inline constexpr std::uint8_t kPacketTooBig = 2;
+inline constexpr std::uint8_t kTimeExceeded = 3;
+inline constexpr std::uint8_t kParameterProblem = 4;
+inline constexpr std::uint8_t kEchoRequest = 128;
+inline constexpr std::uint8_t kEchoReply = 129;
+inline constexpr std::uint8_t kRedirect = 137;
+
+inline constexpr std::size_t kIpHeaderSize = 40;
+inline constexpr std::uint8_t kNextHeaderIcmp = 58;
+// The largest echo payload: the payload length field (65535) covers the
+// ICMPv6 header too.
+inline constexpr std::size_t kMaxPayload = 65527;
+
+// An IPv6 address as it stands in a header.
+using Address = std::array<std::uint8_t, 16>;
+
+// An ICMPv6 echo request (type 128, code 0) with the checksum left 0 for
+// the kernel to fill in.
+std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data);
+
+struct Expectation {
+    Address target{};
+    std::uint16_t id = 0;
+    std::uint16_t seq = 0;
+    std::span<const std::uint8_t> data;
+};
+
+struct Outcome {
+    Verdict verdict = Verdict::Ignore;
+    std::uint8_t type = 0;
+    std::uint8_t code = 0;
+    Address from{}; // sender of the reply or error
+    std::size_t dataSize = 0;
+};
+
+// A message from a raw ICMPv6 socket, sent by `from`: our echo reply
+// (source, identifier, sequence number and data checked), or an error
+// quoting our request's IPv6 header and echo header.
+Outcome parseRawMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect);
+
+// A message from a ping socket: as above, but the kernel chose the
+// identifier and errors come through the error queue instead.
+Outcome parsePingMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect);
+
+// An entry of a ping socket's error queue (SO_EE_ORIGIN_ICMP6): ICMPv6 type
+// and code, `quoted` our request from its ICMPv6 header on.
+Outcome parsePingError(std::uint8_t type, std::uint8_t code, const Address& offender,
+                       std::span<const std::uint8_t> quoted, const Expectation& expect);
+
+// IP status codes for ICMPv6 errors, in the same table as IPv4's.
+std::uint32_t statusForIcmp(std::uint8_t type, std::uint8_t code);
+
+// Destination unreachable, packet too big, time exceeded, parameter
+// problem; never redirects or neighbour discovery.
+bool isErrorType(std::uint8_t type);
+
+} // namespace v6
 
 } // namespace icmpwire

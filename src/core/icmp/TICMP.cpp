@@ -47,23 +47,38 @@ void TICMP::SetAddress(const QString& address) {
     m_addressResolved = false;
 }
 
+void TICMP::SetPreferIPv6(bool prefer) {
+    if (prefer == m_preferIPv6)
+        return;
+    m_preferIPv6 = prefer;
+    m_addressResolved = false;
+}
+
 void TICMP::display(const QString& message) {
     if (OnDisplay)
         OnDisplay(this, message);
 }
 
 void TICMP::ResolveAddress() {
-    m_targetAddress = inet::parse(m_address);
-    if (m_targetAddress == inet::kAddrNone) {
-        const LookupAnswer answer = m_resolver->lookup(m_address.toUtf8());
+    // Dotted text keeps the classic rules; "255.255.255.255", which they
+    // cannot tell from a failure, goes to the resolver as a name.
+    const std::uint32_t dotted = inet::parse(m_address);
+    const QByteArray text = m_address.toUtf8();
+    if (dotted != inet::kAddrNone) {
+        m_target = IpAddress::fromV4(dotted);
+    } else if (const auto literal = IpAddress::parseV6Literal(std::string_view(text.constData(), text.size()))) {
+        m_target = *literal;
+    } else {
+        m_target = {};
+        const LookupAnswer answer = m_resolver->lookup(text, m_preferIPv6);
         if (answer.error != 0) {
             m_lastStatus = answer.error;
             display(QStringLiteral("Unable to resolve ") + m_address);
             return;
         }
-        m_targetAddress = answer.address;
+        m_target = answer.address;
     }
-    m_resolvedIP = inet::format(m_targetAddress);
+    m_resolvedIP = QString::fromStdString(m_target.text());
     m_addressResolved = true;
 }
 
@@ -74,12 +89,16 @@ std::vector<std::uint8_t> TICMP::EchoPayload(std::int32_t size) {
     return data;
 }
 
+std::size_t TICMP::maxPayload() const {
+    return m_target.isV6() ? icmpwire::v6::kMaxPayload : icmpwire::kMaxPayload;
+}
+
 // Values the network cannot carry end the echo at once with a status of their
 // own instead of reaching the socket.
 bool TICMP::refused(EchoResult& result) const {
     if (Size < 0)
         result.status = 11011; // Bad request
-    else if (static_cast<std::size_t>(Size) > icmpwire::kMaxPayload)
+    else if (static_cast<std::size_t>(Size) > maxPayload())
         result.status = 11009; // Packet too big
     else if (Timeout <= 0)
         result.status = 11010; // Request timed out
@@ -91,14 +110,15 @@ bool TICMP::refused(EchoResult& result) const {
 }
 
 EchoRequest TICMP::request(const std::vector<std::uint8_t>& data) const {
-    return EchoRequest{m_targetAddress, data, static_cast<std::uint8_t>(TTL & 0xFF),
-                       static_cast<std::uint8_t>(Flags & 0xFF), Timeout};
+    return EchoRequest{m_target, data, static_cast<std::uint8_t>(TTL & 0xFF), static_cast<std::uint8_t>(Flags & 0xFF),
+                       Timeout};
 }
 
 void TICMP::finish(const EchoResult& outcome) {
     m_pending = false;
     m_lastStatus = outcome.status;
     m_lastReply = outcome.reply;
+    m_lastFrom = outcome.from;
     m_lastNanos = outcome.replies > 0 ? outcome.roundTripNanos : -1;
     if (OnEchoReply)
         OnEchoReply(this, outcome.replies);
@@ -109,14 +129,15 @@ int TICMP::SendEcho() {
     m_lastStatus = 0;
     if (!m_addressResolved)
         ResolveAddress();
-    if (m_targetAddress == inet::kAddrNone) {
+    // No echo can go to no address, nor to IPv4's all-ones one.
+    if (!m_target.valid() || (m_target.isV4() && m_target.v4() == inet::kAddrNone)) {
         m_lastStatus = 11018;
         display(QStringLiteral("Invalid host address"));
         return 0;
     }
 
     // No buffer for a size the network cannot carry: it could be gigabytes.
-    const bool sizeFits = Size >= 0 && static_cast<std::size_t>(Size) <= icmpwire::kMaxPayload;
+    const bool sizeFits = Size >= 0 && static_cast<std::size_t>(Size) <= maxPayload();
     m_data = sizeFits ? EchoPayload(Size) : std::vector<std::uint8_t>{};
     if (OnEchoRequest)
         OnEchoRequest(this);

@@ -51,10 +51,21 @@ public:
     QString StatusText() const;
     static QString StatusText(std::uint32_t status);
 
+    // A dotted IPv4 address (classic forms too), an IPv6 literal (also in
+    // brackets) or a name.
     const QString& Address() const { return m_address; }
     void SetAddress(const QString& address);
+    // Whether a name with both families stands for its IPv6 address; a
+    // change takes effect at the next echo.
+    bool PreferIPv6() const { return m_preferIPv6; }
+    void SetPreferIPv6(bool prefer);
+    // The address echoed, in its canonical text.
     const QString& ResolvedIP() const { return m_resolvedIP; }
+    const IpAddress& ResolvedAddress() const { return m_target; }
+    // The record of the last echo; its Address is 0 for IPv6.
     const TIcmpEchoReply& LastReply() const { return m_lastReply; }
+    // Who sent the last reply or ICMP error; None when nothing came back.
+    const IpAddress& LastReplyFrom() const { return m_lastFrom; }
     std::uint32_t LastStatus() const { return m_lastStatus; }
     // The round trip of the last reply in nanoseconds; -1 without one.
     std::int64_t LastRoundTripNanos() const { return m_lastNanos; }
@@ -77,6 +88,7 @@ private:
     void display(const QString& message);
     // Values the network cannot carry, as the outcome they end with at once.
     bool refused(EchoResult& result) const;
+    std::size_t maxPayload() const;
     EchoRequest request(const std::vector<std::uint8_t>& data) const;
     void finish(const EchoResult& outcome);
 
@@ -89,7 +101,9 @@ private:
     TIcmpEchoReply m_lastReply;
     QString m_address;
     QString m_resolvedIP;
-    std::uint32_t m_targetAddress = 0;
+    IpAddress m_target;
+    IpAddress m_lastFrom;
     std::uint32_t m_lastStatus = 0;
     bool m_addressResolved = false;
+    bool m_preferIPv6 = false;
 };

@@ -61,21 +61,42 @@ bool readU32(Bytes payload, std::uint32_t& value) {
     return true;
 }
 
-void readRoute(Bytes payload, RouteInfo& info) {
-    if (payload.size() < sizeof(rtmsg) || copyOut<rtmsg>(payload).rtm_family != AF_INET) {
+// An address attribute of the route's family; anything else is left alone.
+bool readAddress(Bytes payload, int family, IpAddress& address) {
+    if (family == AF_INET && payload.size() == 4) {
+        address = IpAddress::fromV4(copyOut<std::uint32_t>(payload));
+        return true;
+    }
+    if (family == AF_INET6 && payload.size() == 16) {
+        address = IpAddress::fromV6(payload.data());
+        return true;
+    }
+    return false;
+}
+
+bool isLinkLocal(const IpAddress& address) {
+    return address.isV6() && address.bytes[0] == 0xfe && (address.bytes[1] & 0xc0) == 0x80;
+}
+
+void readRoute(Bytes payload, int family, RouteInfo& info) {
+    if (payload.size() < sizeof(rtmsg) || copyOut<rtmsg>(payload).rtm_family != family) {
         info.error = EPROTO;
         return;
     }
     info.route = true;
-    forEachAttribute(payload.subspan(sizeof(rtmsg)), [&info](unsigned type, Bytes value) {
+    forEachAttribute(payload.subspan(sizeof(rtmsg)), [&info, family](unsigned type, Bytes value) {
         std::uint32_t number = 0;
-        if (type == RTA_GATEWAY && readU32(value, number))
-            info.gateway = number;
-        else if (type == RTA_PREFSRC && readU32(value, number))
-            info.source = number;
+        if (type == RTA_GATEWAY)
+            readAddress(value, family, info.gateway);
+        else if (type == RTA_PREFSRC)
+            readAddress(value, family, info.source);
         else if (type == RTA_OIF && readU32(value, number))
             info.ifindex = static_cast<int>(number);
     });
+    // IPv6 routers are usually known by their link-local address, which
+    // means something only together with the interface.
+    if (isLinkLocal(info.gateway))
+        info.gateway.scope = static_cast<std::uint32_t>(std::max(info.ifindex, 0));
 }
 
 void readLink(Bytes payload, RouteInfo& info) {
@@ -196,27 +217,43 @@ Bytes NetlinkRouteSource::exchange(std::uint16_t type, Bytes body, std::uint16_t
     }
 }
 
-RouteInfo NetlinkRouteSource::lookup(quint32 target) {
+RouteInfo NetlinkRouteSource::lookup(const IpAddress& target) {
     RouteInfo info;
+    if (!target.valid()) {
+        info.error = EAFNOSUPPORT;
+        return info;
+    }
     if (m_fd < 0 && !open(&info.error))
         return info;
 
     // The route a datagram to `target` would take now, as `ip route get`.
+    const int family = target.isV4() ? AF_INET : AF_INET6;
+    const std::size_t length = target.isV4() ? 4 : 16;
     rtmsg route{};
-    route.rtm_family = AF_INET;
-    route.rtm_dst_len = 32;
+    route.rtm_family = static_cast<unsigned char>(family);
+    route.rtm_dst_len = static_cast<unsigned char>(8 * length);
     rtattr destination{};
-    destination.rta_len = static_cast<unsigned short>(kAttributeHeader + sizeof target);
+    destination.rta_len = static_cast<unsigned short>(kAttributeHeader + length);
     destination.rta_type = RTA_DST;
-    std::array<std::uint8_t, sizeof route + kAttributeHeader + sizeof target> routeBody{};
+    rtattr outInterface{};
+    outInterface.rta_len = static_cast<unsigned short>(kAttributeHeader + sizeof target.scope);
+    outInterface.rta_type = RTA_OIF;
+    std::array<std::uint8_t, sizeof route + 2 * kAttributeHeader + 16 + sizeof target.scope> routeBody{};
     std::uint8_t* at = routeBody.data();
     append(at, route);
     append(at, destination);
-    append(at, target);
-    const Bytes routeAnswer = exchange(RTM_GETROUTE, routeBody, RTM_NEWROUTE, &info.error);
+    std::memcpy(at, target.bytes.data(), length);
+    at += length;
+    // A link-local target is reached through the interface it names.
+    if (target.scope != 0) {
+        append(at, outInterface);
+        append(at, target.scope);
+    }
+    const auto bodySize = static_cast<std::size_t>(at - routeBody.data());
+    const Bytes routeAnswer = exchange(RTM_GETROUTE, Bytes(routeBody.data(), bodySize), RTM_NEWROUTE, &info.error);
     if (info.error != 0)
         return info;
-    readRoute(routeAnswer, info);
+    readRoute(routeAnswer, family, info);
     if (!info.route)
         return info;
     if (info.ifindex <= 0) {
@@ -242,9 +279,9 @@ QString diagnoseCause(const RouteInfo& route, std::optional<bool> gatewayAnswers
         return route.error == ENETUNREACH || route.error == EHOSTUNREACH ? cause::Offline : QString();
     if (route.error != 0)
         return {};
-    if (!route.linkUp || route.source == 0)
+    if (!route.linkUp || !route.source.valid())
         return cause::Offline;
-    if (route.gateway == 0)
+    if (!route.gateway.valid())
         return cause::LocalHostSilent;
     if (!gatewayAnswers)
         return {};

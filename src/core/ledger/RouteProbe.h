@@ -4,6 +4,8 @@
 // its gateway and interface, and whether that interface's link is up, read
 // over rtnetlink in a few microseconds.
 
+#include "icmp/IpAddress.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -13,9 +15,10 @@
 #include <span>
 
 struct RouteInfo {
-    bool route = false;  // the kernel has a route to the target
-    quint32 source = 0;  // the source address it would send from, network order
-    quint32 gateway = 0; // network order; 0 when the target is on the local network
+    bool route = false; // the kernel has a route to the target
+    IpAddress source;   // the source address it would send from
+    IpAddress gateway;  // none when the target is on the local network; an
+                        // IPv6 link-local gateway carries the interface
     int ifindex = 0;
     QString interface;
     bool linkUp = false; // up, with carrier, and operationally up
@@ -27,11 +30,11 @@ struct RouteInfo {
     friend bool operator==(const RouteInfo&, const RouteInfo&) = default;
 };
 
-// The seam for the kernel's routing table. `target` is in network order.
+// The seam for the kernel's routing table, for targets of either family.
 class IRouteSource {
 public:
     virtual ~IRouteSource() = default;
-    virtual RouteInfo lookup(quint32 target) = 0;
+    virtual RouteInfo lookup(const IpAddress& target) = 0;
 };
 
 // Asks the kernel over one NETLINK_ROUTE socket: RTM_GETROUTE for the
@@ -45,7 +48,7 @@ public:
     NetlinkRouteSource(const NetlinkRouteSource&) = delete;
     NetlinkRouteSource& operator=(const NetlinkRouteSource&) = delete;
 
-    RouteInfo lookup(quint32 target) override;
+    RouteInfo lookup(const IpAddress& target) override;
 
 private:
     bool open(int* error);

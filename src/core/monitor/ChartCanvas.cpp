@@ -5,8 +5,48 @@
 #include <algorithm>
 #include <cmath>
 
-ChartCanvas::ChartCanvas(QSize size) : m_image(size, QImage::Format_RGB32) {
+ChartCanvas::ChartCanvas(QSize size) : m_image(size, QImage::Format_RGB32), m_device(size, QImage::Format_RGB32) {
     m_image.fill(Qt::white);
+    m_device.fill(Qt::white);
+}
+
+int ChartCanvas::deviceEdge(int v) const {
+    return static_cast<int>(std::lround(v * devicePixelRatio()));
+}
+
+void ChartCanvas::fillDevice(int x, int top, int bottom, QRgb colour) {
+    // Logical pixel v spans device pixels deviceEdge(v) .. deviceEdge(v + 1) - 1:
+    // neighbours share an edge, so columns and rows tile without gap or overlap.
+    const int left = deviceEdge(x);
+    const int right = std::min(deviceEdge(x + 1), m_device.width());
+    const int end = std::min(deviceEdge(bottom + 1), m_device.height());
+    for (int y = deviceEdge(top); y < end; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(m_device.scanLine(y));
+        std::fill(line + left, line + right, colour);
+    }
+}
+
+void ChartCanvas::drawDevice() {
+    for (int x = 0; x < Width(); ++x) {
+        int top = 0;
+        while (top < Height()) {
+            const QRgb colour = m_image.pixel(x, top);
+            int bottom = top;
+            while (bottom + 1 < Height() && m_image.pixel(x, bottom + 1) == colour)
+                ++bottom;
+            fillDevice(x, top, bottom, colour);
+            top = bottom + 1;
+        }
+    }
+}
+
+void ChartCanvas::setDevicePixelRatio(qreal ratio) {
+    if (!(ratio > 0) || ratio == devicePixelRatio())
+        return;
+    const QSize size(static_cast<int>(std::lround(Width() * ratio)), static_cast<int>(std::lround(Height() * ratio)));
+    m_device = QImage(size, QImage::Format_RGB32);
+    m_device.setDevicePixelRatio(ratio);
+    drawDevice();
 }
 
 void ChartCanvas::StartupFill() {
@@ -21,6 +61,7 @@ void ChartCanvas::StartupFill() {
         m_image.setPixel(0, y, Black);
         m_image.setPixel(w - 1, y, Black);
     }
+    drawDevice();
 }
 
 void ChartCanvas::DrawColumn(int x, int h, QRgb colour) {
@@ -30,6 +71,8 @@ void ChartCanvas::DrawColumn(int x, int h, QRgb colour) {
     const int top = std::max(Height() - h + 1, 0);
     for (int y = Height() - 1; y >= top; --y)
         m_image.setPixel(x, y, colour);
+    if (top < Height())
+        fillDevice(x, top, Height() - 1, colour);
 }
 
 void ChartCanvas::WaitingStep(int chartColumn, int waitTicks) {

@@ -9,6 +9,13 @@
 // sweeps from left to right, and red waiting lines while an echo is out.
 // Lines are one pixel wide and, like the classic line drawing, leave out
 // their end point.
+//
+// The chart is kept twice. image() has one pixel per column and row: the
+// chart's model, which every step draws on and which the rest of the program
+// reads. deviceImage() is the same chart at the screen's pixel density, for
+// the window to show 1:1 on the screen's own pixels: each logical pixel
+// covers whole device pixels, so bars keep hard edges at any ratio. A new
+// ratio draws the device image anew from the model.
 class ChartCanvas {
 public:
     static constexpr QRgb Navy = 0xFF000080;
@@ -21,6 +28,13 @@ public:
     const QImage& image() const { return m_image; }
     int Width() const { return m_image.width(); }
     int Height() const { return m_image.height(); }
+
+    // The chart in device pixels, with the ratio set on the image.
+    const QImage& deviceImage() const { return m_device; }
+    qreal devicePixelRatio() const { return m_device.devicePixelRatio(); }
+    // Sizes the device image for `ratio` and draws it from the model;
+    // nothing when the ratio is the one already in use.
+    void setDevicePixelRatio(qreal ratio);
 
     // Navy field with a one-pixel black frame.
     void StartupFill();
@@ -39,5 +53,14 @@ public:
     static int BarHeight(bool answered, std::uint32_t roundTrip, int timeout, int height);
 
 private:
+    // The device pixel where logical coordinate v begins.
+    int deviceEdge(int v) const;
+    // Fills, in the device image, the device pixels of the logical pixels
+    // x, top .. bottom.
+    void fillDevice(int x, int top, int bottom, QRgb colour);
+    // Draws the whole device image from the model, column by column.
+    void drawDevice();
+
     QImage m_image;
+    QImage m_device;
 };

@@ -12,7 +12,7 @@ TPing::TPing(QObject* owner, std::unique_ptr<TICMP> icmp, std::unique_ptr<IAsync
     : QObject(owner), m_icmp(std::move(icmp)), m_lookup(std::move(lookup)) {
     bindRequester();
     m_lookup->setCompletion(
-        [this](std::uint64_t id, std::uint16_t error, std::uint32_t address) { LookupDone(id, error, address); });
+        [this](std::uint64_t id, std::uint16_t error, const IpAddress& address) { LookupDone(id, error, address); });
 }
 
 TPing::~TPing() {
@@ -48,10 +48,15 @@ void TPing::StartDnsLookup(const QString& host) {
     }
     m_dnsLookupResult.clear();
 
-    // 2. Dotted text is answered at once.
+    // 2. Dotted text is answered at once, as is an IPv6 literal.
     const std::uint32_t parsed = inet::parse(host);
-    if (parsed != inet::kAddrNone) {
-        m_dnsLookupResult = inet::format(parsed);
+    const QByteArray text = host.toUtf8();
+    // An IPv4 address written as IPv6 (::ffff:a.b.c.d) is watched over IPv4.
+    auto literal = IpAddress::parseV6Literal(std::string_view(text.constData(), text.size()));
+    if (literal)
+        literal = literal->unmapped();
+    if (parsed != inet::kAddrNone || literal) {
+        m_dnsLookupResult = literal ? QString::fromStdString(literal->text()) : inet::format(parsed);
         if (OnDnsLookupDone)
             OnDnsLookupDone(this, 0);
         return;
@@ -59,7 +64,7 @@ void TPing::StartDnsLookup(const QString& host) {
 
     // 3. A name goes to the background.
     int error = 0;
-    const std::uint64_t id = m_lookup->start(host.toUtf8(), &error);
+    const std::uint64_t id = m_lookup->start(text, PreferIPv6(), &error);
     if (id == 0)
         throw Exception(QString::asprintf("%s: can't start DNS lookup, error #%d", host.toUtf8().constData(), error));
     m_pendingLookup = id;
@@ -76,13 +81,13 @@ void TPing::AbortDnsLookup() {
         OnDnsLookupDone(this, 10004);
 }
 
-void TPing::LookupDone(std::uint64_t id, std::uint16_t error, std::uint32_t address) {
+void TPing::LookupDone(std::uint64_t id, std::uint16_t error, const IpAddress& address) {
     // Late answers of replaced or cancelled lookups are dropped.
     if (id == 0 || id != m_pendingLookup)
         return;
     m_pendingLookup = 0;
     if (error == 0)
-        m_dnsLookupResult = inet::format(address);
+        m_dnsLookupResult = QString::fromStdString(address.text());
     if (OnDnsLookupDone)
         OnDnsLookupDone(this, error);
 }

@@ -18,8 +18,8 @@ using TDnsLookupDone = std::function<void(QObject* Sender, std::uint16_t Error)>
 
 // The ping component: owns one echo requester, publishes its settings and
 // events, and adds a host-name lookup that never blocks the caller. A dotted
-// address is answered before StartDnsLookup returns; a name later, from the
-// event loop.
+// address or an IPv6 literal (also in brackets) is answered before
+// StartDnsLookup returns; a name later, from the event loop.
 class TPing : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +41,13 @@ public:
     QString StatusText() const { return m_icmp->StatusText(); }
     std::uint32_t LastStatus() const { return m_icmp->LastStatus(); }
     QString ResolvedIP() const { return m_icmp->ResolvedIP(); }
+    const IpAddress& ResolvedAddress() const { return m_icmp->ResolvedAddress(); }
+    // Who sent the last reply or ICMP error; None when nothing came back.
+    const IpAddress& LastReplyFrom() const { return m_icmp->LastReplyFrom(); }
+    // Whether a name with both families stands for its IPv6 address, in
+    // lookups started from now on and at the requester's next echo.
+    bool PreferIPv6() const { return m_icmp->PreferIPv6(); }
+    void SetPreferIPv6(bool prefer) { m_icmp->SetPreferIPv6(prefer); }
 
     QString Address() const { return m_icmp->Address(); }
     void SetAddress(const QString& address) { m_icmp->SetAddress(address); }
@@ -60,7 +67,7 @@ public:
 
 private:
     void bindRequester();
-    void LookupDone(std::uint64_t id, std::uint16_t error, std::uint32_t address);
+    void LookupDone(std::uint64_t id, std::uint16_t error, const IpAddress& address);
 
     std::unique_ptr<TICMP> m_icmp;
     std::unique_ptr<IAsyncLookup> m_lookup;

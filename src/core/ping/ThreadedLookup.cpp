@@ -35,11 +35,11 @@ void ThreadedLookup::setCompletion(Completion completion) {
     m_mailbox->completion = std::move(completion);
 }
 
-std::uint64_t ThreadedLookup::start(const QByteArray& name, int* error) {
+std::uint64_t ThreadedLookup::start(const QByteArray& name, bool preferIPv6, int* error) {
     const std::uint64_t id = ++m_lastId;
     try {
-        std::thread([mailbox = m_mailbox, resolver = m_resolver, name, id] {
-            const LookupAnswer answer = resolver->lookup(name);
+        std::thread([mailbox = m_mailbox, resolver = m_resolver, name, preferIPv6, id] {
+            const LookupAnswer answer = resolver->lookup(name, preferIPv6);
             std::lock_guard lock(mailbox->mutex);
             if (!mailbox->receiver)
                 return;

@@ -16,7 +16,7 @@ public:
     ~ThreadedLookup() override;
 
     void setCompletion(Completion completion) override;
-    std::uint64_t start(const QByteArray& name, int* error) override;
+    std::uint64_t start(const QByteArray& name, bool preferIPv6, int* error) override;
     bool cancel(std::uint64_t id, int* error) override;
 
 private:

@@ -35,6 +35,9 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     o.PeriodAmount = ini.ReadString(Logging, settings::PeriodAmount, o.PeriodAmount);
     o.PeriodType = ini.ReadInteger(Logging, settings::PeriodType, o.PeriodType);
     o.LimitLogfile = ini.ReadBool(Logging, settings::LimitLogfile, o.LimitLogfile);
+    o.PreferIPv6 = ini.ReadBool(Ping, settings::PreferIPv6, o.PreferIPv6);
+    o.MinimiseToTray = ini.ReadBool(Desktop, settings::MinimiseToTray, o.MinimiseToTray);
+    o.DesktopNotifications = ini.ReadBool(Desktop, settings::Notifications, o.DesktopNotifications);
     p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
     return p;
@@ -61,6 +64,9 @@ void MonitorProfile::Save(TIniFile& ini, QChar decimalSeparator) const {
     ini.WriteInteger(WarningSound, settings::RepeatInterval, Options.RepeatIntervalSeconds);
     ini.WriteBool(WarningSound, settings::SoundBack, Options.SoundBack);
     ini.WriteString(WarningSound, settings::BackFile, Options.BackFile);
+    ini.WriteBool(Ping, settings::PreferIPv6, Options.PreferIPv6);
+    ini.WriteBool(Desktop, settings::MinimiseToTray, Options.MinimiseToTray);
+    ini.WriteBool(Desktop, settings::Notifications, Options.DesktopNotifications);
     // The metrics address is set by hand in the file and never written:
     // a file without the section stays without it.
 }

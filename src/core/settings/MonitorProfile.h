@@ -28,6 +28,13 @@ struct MonitorOptions {
     std::int32_t RepeatIntervalSeconds = 10; // 1..1000
     bool SoundBack = true;
     QString BackFile = QStringLiteral("Chimes.wav");
+    // [Ping]: a name with addresses of both families is watched over IPv6.
+    bool PreferIPv6 = false;
+    // [Desktop]: closing the main window hides it in the tray (where there
+    // is one) instead of ending the program; alerts also go to the
+    // desktop's notifications.
+    bool MinimiseToTray = false;
+    bool DesktopNotifications = true;
 };
 
 // Everything the settings file "Linkvigil.ini" holds, with each key's

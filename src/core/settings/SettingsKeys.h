@@ -37,6 +37,10 @@ inline const QString BackFile = QStringLiteral("BackFile");
 inline const QString OutageEchoes = QStringLiteral("OutageEchoes");
 inline const QString Metrics = QStringLiteral("Metrics");
 inline const QString Listen = QStringLiteral("Listen");
+inline const QString PreferIPv6 = QStringLiteral("PreferIPv6");
+inline const QString Desktop = QStringLiteral("Desktop");
+inline const QString MinimiseToTray = QStringLiteral("MinimiseToTray");
+inline const QString Notifications = QStringLiteral("Notifications");
 
 // The host an empty settings file starts with.
 inline const QString DefaultHost = QStringLiteral("www.kernel.org");

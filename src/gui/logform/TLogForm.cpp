@@ -6,6 +6,7 @@
 #include "resources/Icons.h"
 #include "seams/ISoundPlayer.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,9 +27,12 @@ namespace {
 const QString soundFilter = QStringLiteral("Sound files (*.wav)|*.wav|All files (*.*)|*.*");
 const QString soundHint = QStringLiteral("Click on the small folder icon to change");
 
-// A small loudspeaker with two sound waves, for the test buttons.
+// A small loudspeaker with two sound waves, for the test buttons, drawn at
+// the screen's density.
 QIcon speakerIcon() {
-    QPixmap pixmap(16, 16);
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap pixmap(qRound(16 * ratio), qRound(16 * ratio));
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -102,7 +106,7 @@ TLogForm::TLogForm(QWidget* parent, MonitorEngine* engine, ISoundPlayer* sound, 
     setWindowTitle(QStringLiteral("Settings"));
     setFont(fonts::windowFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    setFixedSize(384, 368);
+    setFixedSize(384, 472);
     createControls(fileDialogs);
     placeControls();
     orderTabs();
@@ -162,6 +166,24 @@ void TLogForm::createControls(IFileDialogs* fileDialogs) {
     btOK->setObjectName(QStringLiteral("btOK"));
     btOK->setIcon(icons::checkMark());
     btOK->setDefault(true);
+
+    gbDesktop = new QGroupBox(QStringLiteral("Desktop and network"), this);
+    gbDesktop->setObjectName(QStringLiteral("gbDesktop"));
+    chMinimiseToTray = checkBox(gbDesktop, "chMinimiseToTray",
+                                QStringLiteral("Minimise to the tray when the window is closed"), false);
+    lbNoTray = label(gbDesktop, "lbNoTray", QStringLiteral("This desktop has no system tray."));
+    lbNoTray->setEnabled(false);
+    lbNoTray->hide();
+    chNotifications = checkBox(gbDesktop, "chNotifications",
+                               QStringLiteral("Show desktop notifications when the connection changes"), true);
+    chPreferIPv6 = checkBox(gbDesktop, "chPreferIPv6",
+                            QStringLiteral("Prefer IPv6 for hosts that have both kinds of address"), false);
+}
+
+void TLogForm::SetTrayAvailable(bool available) {
+    chMinimiseToTray->setEnabled(available);
+    chMinimiseToTray->setToolTip(available ? QString() : lbNoTray->text());
+    lbNoTray->setVisible(!available);
 }
 
 void TLogForm::placeControls() {
@@ -191,6 +213,11 @@ void TLogForm::placeControls() {
         {edLimitKb,        {208, 126, 41, 21}},
         {Label3,           {256, 130, 0, 13}},
         {btOK,             {152, 336, 75, 25}},
+        {gbDesktop,        {8, 368, 361, 97}},
+        {chMinimiseToTray, {16, 20, 329, 17}},
+        {lbNoTray,         {34, 38, 0, 13}},
+        {chNotifications,  {16, 56, 329, 17}},
+        {chPreferIPv6,     {16, 74, 329, 17}},
     };
     // clang-format on
     for (const auto& [widget, rect] : places)
@@ -203,7 +230,8 @@ void TLogForm::placeControls() {
 // before the next control on its row, and captions then grow into free room.
 void TLogForm::fitCaptions() {
     QList<QWidget*> captioned;
-    for (QWidget* parent : {static_cast<QWidget*>(this), static_cast<QWidget*>(gbDetails)})
+    for (QWidget* parent :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(gbDetails), static_cast<QWidget*>(gbDesktop)})
         for (QWidget* child : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             if (!captionOf(child).isEmpty())
                 captioned << child;
@@ -249,8 +277,10 @@ int TLogForm::roomFor(const QWidget* widget) const {
 
 void TLogForm::orderTabs() {
     const std::initializer_list<QWidget*> order = {
-        chUseLogging, edLogFile,   chLogChanges, chLogAverages, edPeriod,    cbPeriod,      edLimitKb,        chLimitKb,
-        btOK,         chSoundFail, edSoundFail,  chSoundBack,   edSoundBack, chbRepeatWarn, seRepeatInterval,
+        chUseLogging,     edLogFile,       chLogChanges, chLogAverages, edPeriod,
+        cbPeriod,         edLimitKb,       chLimitKb,    btOK,          chSoundFail,
+        edSoundFail,      chSoundBack,     edSoundBack,  chbRepeatWarn, seRepeatInterval,
+        chMinimiseToTray, chNotifications, chPreferIPv6,
     };
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
@@ -267,7 +297,8 @@ void TLogForm::connectControls() {
     connect(btnTestSound1, &QToolButton::clicked, this, &TLogForm::btnTestSound1Click);
     connect(btnTestSound2, &QToolButton::clicked, this, &TLogForm::btnTestSound2Click);
     connect(btOK, &QPushButton::clicked, this, &TLogForm::btOKClick);
-    for (QCheckBox* box : {chSoundFail, chbRepeatWarn, chSoundBack, chLogChanges, chLogAverages, chLimitKb})
+    for (QCheckBox* box : {chSoundFail, chbRepeatWarn, chSoundBack, chLogChanges, chLogAverages, chLimitKb,
+                           chMinimiseToTray, chNotifications, chPreferIPv6})
         connect(box, &QCheckBox::toggled, this, &TLogForm::pushOptions);
     for (TFileNameEdit* edit : {edSoundFail, edSoundBack})
         connect(edit, &TFileNameEdit::textChanged, this, &TLogForm::pushOptions);

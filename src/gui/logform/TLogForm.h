@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class IFileDialogs;
 class MonitorEngine;
 struct MonitorOptions;
@@ -57,6 +59,17 @@ public:
     QLineEdit* edLimitKb;
     QLabel* Label3;
     QPushButton* btOK;
+    // Below the OK button, so that every control above keeps its place.
+    QGroupBox* gbDesktop;
+    QCheckBox* chMinimiseToTray;
+    QLabel* lbNoTray;
+    QCheckBox* chNotifications;
+    QCheckBox* chPreferIPv6;
+
+    // Without a tray the tray setting is greyed out, with a hint saying why.
+    void SetTrayAvailable(bool available);
+    // Asked each time the dialog is shown, since a tray may come and go.
+    std::function<bool()> TrayAvailable;
 
 public slots:
     void chUseLoggingClick();

@@ -37,6 +37,9 @@ void TLogForm::FormCreate() {
     cbPeriod->setCurrentIndex(o.PeriodType >= 0 && o.PeriodType < cbPeriod->count() ? o.PeriodType : -1);
     chLimitKb->setChecked(o.LimitLogfile);
     edLimitKb->setText(o.LogfileLimitKb);
+    chMinimiseToTray->setChecked(o.MinimiseToTray);
+    chNotifications->setChecked(o.DesktopNotifications);
+    chPreferIPv6->setChecked(o.PreferIPv6);
     m_filling = false;
     pushOptions();
 }
@@ -55,6 +58,9 @@ MonitorOptions TLogForm::Options() const {
     o.PeriodAmount = edPeriod->text();
     o.PeriodType = cbPeriod->currentIndex();
     o.LogfileLimitKb = edLimitKb->text();
+    o.MinimiseToTray = chMinimiseToTray->isChecked();
+    o.DesktopNotifications = chNotifications->isChecked();
+    o.PreferIPv6 = chPreferIPv6->isChecked();
     return o;
 }
 
@@ -69,6 +75,8 @@ void TLogForm::pushOptions() {
 void TLogForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous())
         FormActivate();
+    if (TrayAvailable)
+        SetTrayAvailable(TrayAvailable());
     QDialog::showEvent(event);
 }
 

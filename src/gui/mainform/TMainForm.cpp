@@ -106,6 +106,8 @@ TMainForm::TMainForm(const MainFormServices& services, QWidget* parent) : QWidge
     move(200, 108);
     createControls();
     FormCreate();
+    // The desktop's session is ending: closing ends the program, tray or not.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_quitting = true; });
 }
 
 TMainForm::~TMainForm() {
@@ -226,7 +228,13 @@ void TMainForm::FormCreate() {
 // Closing the main window ends the program, whatever else is showing: the
 // probe timer and the repeated warning sound stop at once and the warning
 // window goes with it. An echo still waiting ends without a reply step.
+// Where the settings keep the program in the tray, closing only hides it.
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (closeHidesInTray()) {
+        event->ignore();
+        hideInTray();
+        return;
+    }
     Engine->Shutdown();
     QWidget::closeEvent(event);
     // Ends every running event loop, a waiting echo's included. Not quit():

@@ -111,6 +111,20 @@ public:
     // A message of the program's own in the status line.
     void ShowStatus(const QString& message);
 
+    // The tray's and the notifications' commands (TMainForm_Tray.cpp): each
+    // does what the window's own control does.
+    void StartCommand();
+    void StopCommand();
+    void OutagesCommand();
+    // Shows the window when it is hidden or minimised, else hides it.
+    void ShowHideCommand();
+    // Ends the program as closing the window does where it is not hidden in
+    // the tray instead.
+    void Quit();
+    // Whether a tray shows the program's icon, so that closing the window
+    // may hide it there; unset: no tray.
+    std::function<bool()> TrayShown;
+
     const RegionalSettings& Regional() const { return Engine->Regional(); }
     IMessageBoxes& Boxes() const { return *m_services.boxes; }
 
@@ -134,8 +148,13 @@ private:
     void followEngine();
     void showRunning(bool running);
     void showReplyStep(int column, int waitTicks, bool answered, std::uint32_t roundTrip, int timeout);
+    // Closing hides the window in the tray: the settings ask for it, a
+    // tray is there, and neither Quit nor the desktop's session end asked.
+    bool closeHidesInTray() const;
+    void hideInTray();
 
     static constexpr int kAddressLabelWidth = 191;
     static constexpr int kLegendRight = 47; // the legends' right edge
     MainFormServices m_services;
+    bool m_quitting = false;
 };

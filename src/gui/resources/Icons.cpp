@@ -1,5 +1,7 @@
 #include "Icons.h"
 
+#include <QGuiApplication>
+
 namespace icons {
 
 QIcon checkMark() {
@@ -24,8 +26,10 @@ QIcon program() {
     return QIcon(QStringLiteral(":/icons/program.svg"));
 }
 
-QPixmap pixmap(const QIcon& icon, int size) {
-    return icon.pixmap(QSize(size, size));
+QPixmap pixmap(const QIcon& icon, int size, qreal ratio) {
+    if (!(ratio > 0))
+        ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    return icon.pixmap(QSize(size, size), ratio);
 }
 
 } // namespace icons

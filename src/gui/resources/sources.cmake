@@ -12,4 +12,8 @@ qt_add_resources(linkvigil_gui linkvigil_icons
         ${CMAKE_CURRENT_LIST_DIR}/icons/floppy.svg
         ${CMAKE_CURRENT_LIST_DIR}/icons/folder.svg
         ${CMAKE_CURRENT_LIST_DIR}/icons/warning.svg
-        ${CMAKE_CURRENT_LIST_DIR}/icons/program.svg)
+        ${CMAKE_CURRENT_LIST_DIR}/icons/program.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/tray-idle.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/tray-up.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/tray-down.svg
+        ${CMAKE_CURRENT_LIST_DIR}/icons/tray-lookup.svg)

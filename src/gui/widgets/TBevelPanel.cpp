@@ -6,14 +6,15 @@ TBevelPanel::TBevelPanel(QWidget* parent) : QWidget(parent) {}
 
 namespace {
 
-// One-pixel frame: `topLeft` on the top and left edges, `bottomRight` on the others.
+// One-pixel frame: `topLeft` on the top and left edges, `bottomRight` on the
+// others and on the two corners they share with the first. Filled as
+// rectangles of whole logical pixels, the edges stay one pixel wide and in
+// place at any device pixel ratio, where a pen's line would straddle pixels.
 void bevel(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    p.setPen(topLeft);
-    p.drawLine(r.topLeft(), r.topRight());
-    p.drawLine(r.topLeft(), r.bottomLeft());
-    p.setPen(bottomRight);
-    p.drawLine(r.bottomLeft(), r.bottomRight());
-    p.drawLine(r.topRight(), r.bottomRight());
+    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
 }
 
 } // namespace

@@ -4,15 +4,18 @@
 
 class ChartCanvas;
 
-// Shows the chart image at 1:1, top-left aligned.
+// Shows the chart at 1:1, top-left aligned, in the screen's own pixels: the
+// canvas is drawn at the widget's device pixel ratio, and drawn anew when
+// the window moves to a screen of another density.
 class TChartBox : public QWidget {
     Q_OBJECT
 public:
-    TChartBox(const ChartCanvas* canvas, QWidget* parent = nullptr);
+    TChartBox(ChartCanvas* canvas, QWidget* parent = nullptr);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent*) override;
 
 private:
-    const ChartCanvas* m_canvas;
+    ChartCanvas* m_canvas;
 };

@@ -21,8 +21,9 @@ QString TGauge::Text() const {
 void TGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect inner = rect().adjusted(1, 1, -1, -1);
-    p.setPen(Qt::black);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    // A one-pixel black frame: the whole face black, then the inside white,
+    // so the frame covers whole logical pixels at any device pixel ratio.
+    p.fillRect(rect(), Qt::black);
     p.fillRect(inner, Qt::white);
     const QRect bar(inner.left(), inner.top(), inner.width() * m_progress / 100, inner.height());
     p.fillRect(bar, QColor(0, 0, 128));
