@@ -77,8 +77,8 @@ RequestCheck parseEchoRequest(std::span<const std::uint8_t> packet, EchoRequest&
     if (!unicastAddress(destination))
         return RequestCheck::BadDestination;
 
-    request.source = Address::v4(source);
-    request.destination = Address::v4(destination);
+    request.source = Address::fromV4(source);
+    request.destination = Address::fromV4(destination);
     request.id = icmpwire::readBe16(&icmp[4]);
     request.seq = icmpwire::readBe16(&icmp[6]);
     request.ipHeader = packet.first(ihl);

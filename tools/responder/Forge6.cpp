@@ -71,8 +71,8 @@ RequestCheck parseEcho6Request(std::span<const std::uint8_t> packet, EchoRequest
     if (linkLocal(destination))
         return RequestCheck::LinkLocal;
 
-    request.source = Address::v6(source);
-    request.destination = Address::v6(destination);
+    request.source = Address::fromV6(source);
+    request.destination = Address::fromV6(destination);
     request.id = icmpwire::readBe16(&icmp[4]);
     request.seq = icmpwire::readBe16(&icmp[6]);
     request.ipHeader = packet.first(kIp6HeaderSize);

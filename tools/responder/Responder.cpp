@@ -74,15 +74,15 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
     case Mode::Error:
     case Mode::ErrorWrongSeq:
         icmp = v6 ? icmp6Error(request, rule.errorType, rule.errorCode, rule.mode == Mode::ErrorWrongSeq)
-                  : icmpError(request, rule.errorType, rule.errorCode, request.destination.ipv4(),
+                  : icmpError(request, rule.errorType, rule.errorCode, request.destination.v4(),
                               rule.mode == Mode::ErrorWrongSeq);
         break;
     }
 
     const std::uint32_t delay = rule.delayMs.value_or(config_.delayMs);
     const std::uint8_t ttl = rule.ttl.value_or(config_.ttl);
-    Bytes datagram = v6 ? ip6Datagram(source, request.source, ttl, icmp)
-                        : ipDatagram(source.ipv4(), request.source.ipv4(), ttl, icmp);
+    Bytes datagram =
+        v6 ? ip6Datagram(source, request.source, ttl, icmp) : ipDatagram(source.v4(), request.source.v4(), ttl, icmp);
     if (rule.mode == Mode::BadSum)
         spoilChecksum(datagram);
     std::vector<Answer> answers;

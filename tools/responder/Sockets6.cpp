@@ -143,7 +143,7 @@ Received RawSockets6::receive(std::span<std::uint8_t> buffer, std::size_t& size,
         why = "no destination address from the kernel";
         return Received::Skipped;
     }
-    writeIp6Header(buffer.data(), Address::v6(from.sin6_addr.s6_addr), Address::v6(info.ipi6_addr.s6_addr),
+    writeIp6Header(buffer.data(), Address::fromV6(from.sin6_addr.s6_addr), Address::fromV6(info.ipi6_addr.s6_addr),
                    static_cast<std::uint8_t>(hopLimit), static_cast<std::size_t>(n));
     size = kIp6HeaderSize + static_cast<std::size_t>(n);
     return Received::Packet;

@@ -110,7 +110,7 @@ void sendDue(responder::RawSockets& sockets, responder::RawSockets6& sockets6, T
     for (const auto& entry : queue.takeDue(Clock::now())) {
         std::string error;
         const bool sent = entry.destination.isV6() ? sockets6.send(entry.destination, entry.datagram, error)
-                                                   : sockets.send(entry.destination.ipv4(), entry.datagram, error);
+                                                   : sockets.send(entry.destination.v4(), entry.datagram, error);
         if (!sent)
             std::cerr << "linkvigil-responder: answer to " << responder::formatAddress(entry.destination) << ": "
                       << error << '\n';

@@ -50,4 +50,12 @@ struct IpAddress {
     unsigned toSockaddr(sockaddr_storage& out) const;
 
     bool operator==(const IpAddress& other) const = default;
+    // Ordered by family, then bytes, then interface: usable as a map key.
+    bool operator<(const IpAddress& other) const {
+        if (family != other.family)
+            return family < other.family;
+        if (bytes != other.bytes)
+            return bytes < other.bytes;
+        return scope < other.scope;
+    }
 };
