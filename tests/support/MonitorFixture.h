@@ -15,6 +15,7 @@
 #include "ping/TPing.h"
 #include "warnform/TfrmWarn.h"
 
+#include <QComboBox>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -67,6 +68,13 @@ struct MonitorFixture {
         outages = std::make_unique<TOutagesForm>(nullptr, &fileDialogs);
         OutagesForm = outages.get();
         ConnectForms(main.get(), logForm.get(), warn.get(), outages.get());
+    }
+
+    // Types `host` into the address box, leaves it and presses Start.
+    void startWatching(const QString& host) {
+        main->cbConnectTo->setEditText(host);
+        main->cbConnectToExit();
+        main->StartButtonClick();
     }
 
     ~MonitorFixture() {

@@ -28,9 +28,7 @@ int main(int argc, char* argv[]) {
     MonitorFixture f;
     f.create();
     TMainForm* m = f.main.get();
-    m->cbConnectTo->setEditText(QStringLiteral("192.0.2.1"));
-    m->cbConnectToExit();
-    m->StartButtonClick();
+    f.startWatching(QStringLiteral("192.0.2.1"));
     const std::uint32_t host = inet::parse(QStringLiteral("192.0.2.1"));
     // A day on a flaky link: mostly quick answers, some slow ones, a bad spell.
     for (int i = 0; i < 120; ++i) {

@@ -77,9 +77,7 @@ private slots:
         MonitorFixture f;
         f.create();
         TMainForm* m = f.main.get();
-        m->cbConnectTo->setEditText(QStringLiteral("192.0.2.1"));
-        m->cbConnectToExit();
-        m->StartButtonClick();
+        f.startWatching(QStringLiteral("192.0.2.1"));
         // Time-out 1000: 500 ms is 48 rows (top row 50), 250 ms 24 (top row 74).
         for (std::uint32_t rtt : {500u, 250u, 500u}) {
             f.echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.1")), rtt, 56));

@@ -37,9 +37,7 @@ private slots:
         sink = std::make_unique<RecordingNotifications>();
         notices = std::make_unique<AlertNotices>(*m->Engine, *sink);
         ConnectNotices(m, notices.get());
-        m->cbConnectTo->setEditText(QStringLiteral("192.0.2.1"));
-        m->cbConnectToExit();
-        m->StartButtonClick();
+        f->startWatching(QStringLiteral("192.0.2.1"));
     }
     void cleanup() {
         notices.reset();

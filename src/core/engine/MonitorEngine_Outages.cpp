@@ -12,6 +12,7 @@
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
+#include "text/Inet.h"
 
 #include <QFile>
 
@@ -69,15 +70,14 @@ void MonitorEngine::diagnose() {
     m_diagnosed = true;
     m_lastDiagnosisMs = now;
 
-    const IpAddress target = IpAddress::parse(Ping->ResolvedIP().toStdString()).value_or(IpAddress{});
+    const IpAddress& target = Ping->ResolvedAddress();
     const RouteInfo route = m_services.routes->lookup(target);
-    const QString gateway = QString::fromStdString(route.gateway.text());
+    const QString gateway = inet::format(route.gateway);
     // An ICMP error from a router on the way names who refused the echo.
     const IpAddress from = Ping->LastReplyFrom();
     if (Ping->LastStatus() != 11010 && from.valid() && from != target) {
-        Outages.causeSeen(
-            cause::Refused, gateway, route.interface,
-            QStringLiteral("refused by %1: %2").arg(QString::fromStdString(from.text()), Ping->StatusText()));
+        Outages.causeSeen(cause::Refused, gateway, route.interface,
+                          QStringLiteral("refused by %1: %2").arg(inet::format(from), Ping->StatusText()));
         return;
     }
     const QString local = diagnoseCause(route, std::nullopt);

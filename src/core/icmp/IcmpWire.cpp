@@ -31,19 +31,6 @@ std::uint16_t checksum(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(~sum & 0xFFFF);
 }
 
-std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data) {
-    // Header, then data appended: GCC 12 at -O3 sees a copy to an offset
-    // into a fresh vector as a possible overflow, and warns.
-    std::vector<std::uint8_t> packet(kIcmpHeaderSize, 0);
-    packet.reserve(kIcmpHeaderSize + data.size());
-    packet[0] = kEchoRequest;
-    writeBe16(&packet[4], id);
-    writeBe16(&packet[6], seq);
-    packet.insert(packet.end(), data.begin(), data.end());
-    writeBe16(&packet[2], checksum(packet));
-    return packet;
-}
-
 bool isErrorType(std::uint8_t type) {
     return type == kDestUnreachable || type == kSourceQuench || type == kTimeExceeded || type == kParameterProblem;
 }
@@ -57,27 +44,65 @@ std::uint32_t addressAt(const std::uint8_t* p) {
     return a;
 }
 
-bool isOurReply(std::span<const std::uint8_t> icmp, const Expectation& expect, bool checkId) {
-    if (icmp.size() < kIcmpHeaderSize || icmp[0] != kEchoReply || icmp[1] != 0)
+// An echo message of `type` with its checksum left 0.
+std::vector<std::uint8_t> echoMessage(std::uint8_t type, std::uint16_t id, std::uint16_t seq,
+                                      std::span<const std::uint8_t> data) {
+    // Header, then data appended: GCC 12 at -O3 sees a copy to an offset
+    // into a fresh vector as a possible overflow, and warns.
+    std::vector<std::uint8_t> packet(kIcmpHeaderSize, 0);
+    packet.reserve(kIcmpHeaderSize + data.size());
+    packet[0] = type;
+    writeBe16(&packet[4], id);
+    writeBe16(&packet[6], seq);
+    packet.insert(packet.end(), data.begin(), data.end());
+    return packet;
+}
+
+// The echo reply (of `replyType`, ICMP's or ICMPv6's) to the request
+// `expect` describes; the identifier is checked where we chose it.
+template <typename Expect>
+bool isOurReply(std::uint8_t replyType, std::span<const std::uint8_t> icmp, const Expect& expect, bool checkId) {
+    if (icmp.size() < kIcmpHeaderSize || icmp[0] != replyType || icmp[1] != 0)
         return false;
     if (checkId && readBe16(&icmp[4]) != expect.id)
         return false;
     if (readBe16(&icmp[6]) != expect.seq)
         return false;
-    auto data = icmp.subspan(kIcmpHeaderSize);
-    return std::ranges::equal(data, expect.data);
+    return std::ranges::equal(icmp.subspan(kIcmpHeaderSize), expect.data);
 }
 
-// The first 8 bytes of our request as quoted inside an error.
-bool quotesOurRequest(std::span<const std::uint8_t> quoted, const Expectation& expect, bool checkId) {
-    if (quoted.size() < kIcmpHeaderSize || quoted[0] != kEchoRequest || quoted[1] != 0)
+// The first 8 bytes of our request (of `requestType`) as quoted inside an error.
+template <typename Expect>
+bool quotesOurRequest(std::uint8_t requestType, std::span<const std::uint8_t> quoted, const Expect& expect,
+                      bool checkId) {
+    if (quoted.size() < kIcmpHeaderSize || quoted[0] != requestType || quoted[1] != 0)
         return false;
     if (checkId && readBe16(&quoted[4]) != expect.id)
         return false;
     return readBe16(&quoted[6]) == expect.seq;
 }
 
+// A ping socket's queued error: it counts when it is an error of its
+// protocol and quotes our sequence number (the kernel chose the identifier).
+template <typename Result, typename Expect, typename From>
+Result queuedError(bool errorType, std::uint8_t requestType, std::uint8_t type, std::uint8_t code, const From& offender,
+                   std::span<const std::uint8_t> quoted, const Expect& expect) {
+    Result out;
+    out.type = type;
+    out.code = code;
+    out.from = offender;
+    if (errorType && quotesOurRequest(requestType, quoted, expect, false))
+        out.verdict = Verdict::IcmpError;
+    return out;
+}
+
 } // namespace
+
+std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> packet = echoMessage(kEchoRequest, id, seq, data);
+    writeBe16(&packet[2], checksum(packet));
+    return packet;
+}
 
 Outcome parseRawPacket(std::span<const std::uint8_t> packet, const Expectation& expect) {
     Outcome out;
@@ -97,7 +122,7 @@ Outcome parseRawPacket(std::span<const std::uint8_t> packet, const Expectation& 
     out.code = icmp[1];
 
     if (icmp[0] == kEchoReply) {
-        if (from == expect.target && isOurReply(icmp, expect, true)) {
+        if (from == expect.target && isOurReply(kEchoReply, icmp, expect, true)) {
             out.verdict = Verdict::Reply;
             out.dataSize = icmp.size() - kIcmpHeaderSize;
         }
@@ -116,7 +141,7 @@ Outcome parseRawPacket(std::span<const std::uint8_t> packet, const Expectation& 
         return out;
     if (inner[9] != 1 || addressAt(&inner[16]) != expect.target)
         return out;
-    if (quotesOurRequest(inner.subspan(innerIhl), expect, true))
+    if (quotesOurRequest(kEchoRequest, inner.subspan(innerIhl), expect, true))
         out.verdict = Verdict::IcmpError;
     return out;
 }
@@ -130,7 +155,7 @@ Outcome parsePingMessage(std::span<const std::uint8_t> message, std::uint32_t fr
     out.code = message[1];
     // The kernel rewrites the identifier of a ping socket and hands over only
     // replies carrying it, so the identifier needs no check here.
-    if (from == expect.target && isOurReply(message, expect, false)) {
+    if (from == expect.target && isOurReply(kEchoReply, message, expect, false)) {
         out.verdict = Verdict::Reply;
         out.dataSize = message.size() - kIcmpHeaderSize;
     }
@@ -139,13 +164,7 @@ Outcome parsePingMessage(std::span<const std::uint8_t> message, std::uint32_t fr
 
 Outcome parsePingError(std::uint8_t type, std::uint8_t code, std::uint32_t offender,
                        std::span<const std::uint8_t> quoted, const Expectation& expect) {
-    Outcome out;
-    out.type = type;
-    out.code = code;
-    out.from = offender;
-    if (isErrorType(type) && quotesOurRequest(quoted, expect, false))
-        out.verdict = Verdict::IcmpError;
-    return out;
+    return queuedError<Outcome>(isErrorType(type), kEchoRequest, type, code, offender, quoted, expect);
 }
 
 std::uint32_t statusForIcmp(std::uint8_t type, std::uint8_t code) {
@@ -197,13 +216,7 @@ std::uint32_t statusForErrno(int error) {
 namespace v6 {
 
 std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq, std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> packet(kIcmpHeaderSize, 0);
-    packet.reserve(kIcmpHeaderSize + data.size());
-    packet[0] = kEchoRequest;
-    writeBe16(&packet[4], id);
-    writeBe16(&packet[6], seq);
-    packet.insert(packet.end(), data.begin(), data.end());
-    return packet;
+    return echoMessage(kEchoRequest, id, seq, data);
 }
 
 bool isErrorType(std::uint8_t type) {
@@ -218,24 +231,6 @@ Address addressAt(const std::uint8_t* p) {
     return a;
 }
 
-bool isOurReply(std::span<const std::uint8_t> icmp, const Expectation& expect, bool checkId) {
-    if (icmp.size() < kIcmpHeaderSize || icmp[0] != kEchoReply || icmp[1] != 0)
-        return false;
-    if (checkId && readBe16(&icmp[4]) != expect.id)
-        return false;
-    if (readBe16(&icmp[6]) != expect.seq)
-        return false;
-    return std::ranges::equal(icmp.subspan(kIcmpHeaderSize), expect.data);
-}
-
-bool quotesOurRequest(std::span<const std::uint8_t> quoted, const Expectation& expect, bool checkId) {
-    if (quoted.size() < kIcmpHeaderSize || quoted[0] != kEchoRequest || quoted[1] != 0)
-        return false;
-    if (checkId && readBe16(&quoted[4]) != expect.id)
-        return false;
-    return readBe16(&quoted[6]) == expect.seq;
-}
-
 Outcome parseMessage(std::span<const std::uint8_t> message, const Address& from, const Expectation& expect, bool raw) {
     Outcome out;
     if (message.size() < kIcmpHeaderSize)
@@ -244,7 +239,7 @@ Outcome parseMessage(std::span<const std::uint8_t> message, const Address& from,
     out.type = message[0];
     out.code = message[1];
     if (message[0] == kEchoReply) {
-        if (from == expect.target && isOurReply(message, expect, raw)) {
+        if (from == expect.target && isOurReply(kEchoReply, message, expect, raw)) {
             out.verdict = Verdict::Reply;
             out.dataSize = message.size() - kIcmpHeaderSize;
         }
@@ -259,7 +254,7 @@ Outcome parseMessage(std::span<const std::uint8_t> message, const Address& from,
         return out;
     if (inner[6] != kNextHeaderIcmp || addressAt(&inner[24]) != expect.target)
         return out;
-    if (quotesOurRequest(inner.subspan(kIpHeaderSize), expect, true))
+    if (quotesOurRequest(kEchoRequest, inner.subspan(kIpHeaderSize), expect, true))
         out.verdict = Verdict::IcmpError;
     return out;
 }
@@ -276,13 +271,7 @@ Outcome parsePingMessage(std::span<const std::uint8_t> message, const Address& f
 
 Outcome parsePingError(std::uint8_t type, std::uint8_t code, const Address& offender,
                        std::span<const std::uint8_t> quoted, const Expectation& expect) {
-    Outcome out;
-    out.type = type;
-    out.code = code;
-    out.from = offender;
-    if (isErrorType(type) && quotesOurRequest(quoted, expect, false))
-        out.verdict = Verdict::IcmpError;
-    return out;
+    return queuedError<Outcome>(isErrorType(type), kEchoRequest, type, code, offender, quoted, expect);
 }
 
 std::uint32_t statusForIcmp(std::uint8_t type, std::uint8_t code) {

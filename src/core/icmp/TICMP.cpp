@@ -78,7 +78,7 @@ void TICMP::ResolveAddress() {
         }
         m_target = answer.address;
     }
-    m_resolvedIP = QString::fromStdString(m_target.text());
+    m_resolvedIP = inet::format(m_target);
     m_addressResolved = true;
 }
 

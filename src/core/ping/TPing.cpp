@@ -56,7 +56,7 @@ void TPing::StartDnsLookup(const QString& host) {
     if (literal)
         literal = literal->unmapped();
     if (parsed != inet::kAddrNone || literal) {
-        m_dnsLookupResult = literal ? QString::fromStdString(literal->text()) : inet::format(parsed);
+        m_dnsLookupResult = literal ? inet::format(*literal) : inet::format(parsed);
         if (OnDnsLookupDone)
             OnDnsLookupDone(this, 0);
         return;
@@ -87,7 +87,7 @@ void TPing::LookupDone(std::uint64_t id, std::uint16_t error, const IpAddress& a
         return;
     m_pendingLookup = 0;
     if (error == 0)
-        m_dnsLookupResult = QString::fromStdString(address.text());
+        m_dnsLookupResult = inet::format(address);
     if (OnDnsLookupDone)
         OnDnsLookupDone(this, error);
 }

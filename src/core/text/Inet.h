@@ -1,5 +1,7 @@
 #pragma once
 
+#include "icmp/IpAddress.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -14,5 +16,9 @@ inline constexpr std::uint32_t kAddrNone = 0xFFFFFFFFu;
 std::uint32_t parse(const QString& text);
 // inet_ntoa: the normal dotted form.
 QString format(std::uint32_t address);
+// Either family in its canonical text.
+inline QString format(const IpAddress& address) {
+    return QString::fromStdString(address.text());
+}
 
 } // namespace inet
