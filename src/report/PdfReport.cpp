@@ -6,6 +6,7 @@
 #include "Timeline.h"
 
 #include "ledger/LedgerTotals.h"
+#include "text/Inet.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -201,15 +202,19 @@ void placeTable(Sheet& sheet, const Table& table) {
 }
 
 void placeTitle(Sheet& sheet, const QString& host, const QDateTime& from, const QDateTime& to,
-                const QDateTime& watchedSince) {
+                const QDateTime& watchedSince, const QStringList& remarks) {
     sheet.line(titleText(host), sans(18, true), kHeading, mm(1.5));
     sheet.line(QStringLiteral("%1 (%2)").arg(periodText(from, to), lengthText(from.msecsTo(to))), sans(11), kQuiet,
                mm(1));
     QString made = QStringLiteral("Made %1 by Linkvigil %2")
                        .arg(stampText(QDateTime::currentDateTime()), QString::fromLatin1(LINKVIGIL_VERSION));
-    if (watchedSince.isValid())
+    if (watchedSince.isValid() && watchedSince < to)
         made = QStringLiteral("Watched since %1. ").arg(minuteText(watchedSince)) + made;
-    sheet.line(made, sans(8.5), kQuiet, mm(2.5));
+    sheet.line(made, sans(8.5), kQuiet, remarks.isEmpty() ? mm(2.5) : mm(1));
+    for (const QString& remark : remarks)
+        sheet.line(remark, sans(8.5, true), kHeading, mm(1));
+    if (!remarks.isEmpty())
+        sheet.pages.advance(mm(1.5));
     sheet.rule(mm(5));
 }
 
@@ -329,8 +334,10 @@ void placeRows(Sheet& sheet, QList<LedgerRow> rows, const QDateTime& from, const
 
 } // namespace
 
-bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
-              const QDateTime& to, const QDateTime& watchedSince, QString* error) {
+namespace {
+
+bool write(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
+           const QDateTime& to, const QDateTime& watchedSince, const QStringList& remarks, QString* error) {
     const auto fail = [&](const QString& message) {
         if (error)
             *error = message;
@@ -360,7 +367,7 @@ bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& 
     PageComposer pages(
         QRectF(mm(kMarginMm), mm(kMarginMm), width - 2 * mm(kMarginMm), height - mm(kMarginMm) - mm(kMarginBottomMm)));
     Sheet sheet{painter, pages};
-    placeTitle(sheet, host, from, to, watchedSince);
+    placeTitle(sheet, host, from, to, watchedSince, remarks);
     placeTotals(sheet, rows, from, to, watchedSince);
     placeTimeline(sheet, rows, from, to, watchedSince);
     placeRows(sheet, rows, from, to);
@@ -390,6 +397,18 @@ bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& 
     if (!file.commit())
         return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return true;
+}
+
+} // namespace
+
+bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
+              const QDateTime& to, const QDateTime& watchedSince, QString* error) {
+    return write(path, host, rows, from, to, watchedSince, {}, error);
+}
+
+bool writePdf(const QString& path, const Source& source, QString* error) {
+    return write(path, inet::hostLabel(source.host, source.address), source.rows, source.from, source.to,
+                 source.watchedSince, source.remarks, error);
 }
 
 } // namespace report

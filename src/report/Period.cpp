@@ -1,22 +1,15 @@
 #include "Period.h"
 
-#include <QFileInfo>
+#include "ledger/LedgerQuery.h"
 
 namespace report {
 
 QDateTime endOf(const LedgerRow& row) {
-    if (row.end.isValid())
-        return row.end;
-    return row.start.addMSecs(row.durationMs);
+    return ledger::endOf(row);
 }
 
 bool overlaps(const LedgerRow& row, const QDateTime& from, const QDateTime& to) {
-    if (!row.start.isValid())
-        return false;
-    const QDateTime end = endOf(row);
-    if (end <= row.start)
-        return row.start >= from && row.start < to;
-    return row.start < to && end > from;
+    return ledger::overlaps(row, from, to);
 }
 
 QList<LedgerRow> rowsIn(const QList<LedgerRow>& rows, const QDateTime& from, const QDateTime& to) {
@@ -25,14 +18,6 @@ QList<LedgerRow> rowsIn(const QList<LedgerRow>& rows, const QDateTime& from, con
         if (overlaps(row, from, to))
             result.append(row);
     return result;
-}
-
-QDateTime watchedSince(const QString& path, const QList<LedgerRow>& rows) {
-    QDateTime since = QFileInfo(path).birthTime();
-    for (const LedgerRow& row : rows)
-        if (row.start.isValid() && (!since.isValid() || row.start < since))
-            since = row.start;
-    return since;
 }
 
 const QList<Span>& recentSpans() {

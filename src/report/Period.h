@@ -21,10 +21,6 @@ bool overlaps(const LedgerRow& row, const QDateTime& from, const QDateTime& to);
 // The rows overlapping the period, in the order given.
 QList<LedgerRow> rowsIn(const QList<LedgerRow>& rows, const QDateTime& from, const QDateTime& to);
 
-// When watching began, as far as the ledger at `path` tells: the earlier of
-// the file's birth (where the file system records it) and its first row.
-QDateTime watchedSince(const QString& path, const QList<LedgerRow>& rows);
-
 // The spans that end at a moment: the last 24 hours, 7 days and 30 days.
 struct Span {
     QString label; // "Last 24 hours"

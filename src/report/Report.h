@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportSource.h"
 #include "ledger/LedgerRow.h"
 
 #include <QDateTime>
@@ -19,6 +20,9 @@ namespace report {
 // false with *error set when it cannot be written.
 bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
               const QDateTime& to, const QDateTime& watchedSince, QString* error);
+// The same from what was gathered of the ledger, its address beside the
+// host in the title and its remarks on the first page.
+bool writePdf(const QString& path, const Source& source, QString* error);
 
 // The rows that overlap the period, in the order given, as the ledger writes
 // them: its header, CR LF line ends.

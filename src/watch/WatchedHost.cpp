@@ -65,6 +65,8 @@ void WatchedHost::start() {
 }
 
 void WatchedHost::stop() {
+    // The program ends: the ledger notes the watch as closed, not stopped.
+    m_engine.SetEnding();
     if (m_engine.Running())
         m_engine.StopButtonClick();
     // Stop wrote the open period: switching logging off adds only its line,

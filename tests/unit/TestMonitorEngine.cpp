@@ -5,6 +5,7 @@
 #include "ScriptedMessageBoxes.h"
 #include "engine/MonitorEngine.h"
 #include "engine/TTimer.h"
+#include "ledger/HostState.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
@@ -188,6 +189,7 @@ private slots:
         FakeStopwatch clocks;
         NoRoutes routes;
         const QString ledger = dir.filePath(QStringLiteral("Outages.csv"));
+        const QString open = HostState(ledger, QStringLiteral("192.0.2.1")).openPath();
         const auto lose = [&](MonitorEngine& e, int count) {
             for (int i = 0; i < count; ++i) {
                 e.TimerTimer();
@@ -205,7 +207,7 @@ private slots:
             QVERIFY(QFileInfo::exists(ledger));
             e->TimerTimer(); // resolves
             lose(*e, 2);
-            QVERIFY(QFileInfo::exists(ledger + QStringLiteral(".open")));
+            QVERIFY(QFileInfo::exists(open));
             e->TimerTimer();
             EchoResult r;
             r.replies = 1;
@@ -214,14 +216,15 @@ private slots:
             QCOMPARE(rows.size(), 1);
             QCOMPARE(rows[0].cause, QStringLiteral("This computer is offline"));
             QCOMPARE(rows[0].echoesLost, 2);
-            QVERIFY(!QFileInfo::exists(ledger + QStringLiteral(".open")));
+            QVERIFY(!QFileInfo::exists(open));
             lose(*e, 3);
         } // killed: no Stop, the outage stays open on disk
         clocks.pass(120'000);
         auto again = make(nullptr, &clocks, &routes, dir.path() + u'/');
         again->LogFileName = QStringLiteral("Connect.log");
+        again->Host = QStringLiteral("192.0.2.1");
         again->StartButtonClick();
-        const QList<LedgerRow> rows = LedgerFile::read(ledger);
+        QList<LedgerRow> rows = LedgerFile::read(ledger);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[1].note, QStringLiteral("end unknown: Linkvigil was stopped"));
         QCOMPARE(rows[1].echoesLost, 3);
@@ -229,6 +232,26 @@ private slots:
         QCOMPARE(rows[2].kind, LedgerRow::Kind::Gap);
         QCOMPARE(rows[2].note, QStringLiteral("Linkvigil was not running"));
         QVERIFY(rows[2].durationMs >= 120'000);
+
+        // Another host typed during an outage: the outage ends at its first
+        // echo, saying so, and the first host's watch ends there.
+        again->TimerTimer(); // resolves
+        lose(*again, 2);
+        again->Host = QStringLiteral("192.0.2.2");
+        again->cbConnectToExit();
+        again->TimerTimer(); // the new host's first echo
+        rows = LedgerFile::read(ledger);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[3].host, QStringLiteral("192.0.2.1"));
+        QCOMPARE(rows[3].note, QStringLiteral("ended: host changed"));
+        QCOMPARE(HostState(ledger, QStringLiteral("192.0.2.1")).readStamp().state, HostState::Watching::Switched);
+        // Stop leaves the new host's stamp as stopped, with the moment.
+        clocks.pass(500);
+        channel->complete(EchoResult{0, 11010, {}, -1});
+        again->StopButtonClick();
+        const HostState::Stamp stopped = HostState(ledger, QStringLiteral("192.0.2.2")).readStamp();
+        QCOMPARE(stopped.state, HostState::Watching::Stopped);
+        QCOMPARE(stopped.last, clocks.now().wall);
     }
 
     void profileComesBackThroughTheEngine() {

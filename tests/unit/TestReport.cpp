@@ -217,10 +217,21 @@ private slots:
 
         QCOMPARE(runTool({QStringLiteral("2026-11-03..2026-11-01"), ledger, QStringLiteral("h"), out}, &output), 2);
         QVERIFY(output.contains("empty"));
-        // No ledger yet: a host without outages.
+        // No ledger at that path: said, rather than a report of 100 %.
         QCOMPARE(runTool({QStringLiteral("..2026-11-03"), dir.filePath(QStringLiteral("none.csv")), QStringLiteral("h"),
-                          out}),
-                 0);
+                          out},
+                         &output),
+                 2);
+        QVERIFY(output.contains("no ledger found at " + dir.filePath(QStringLiteral("none.csv")).toUtf8()));
+        // Never over the ledger, a file beside it, or a folder.
+        for (const QString& target : {ledger, ledger + QStringLiteral(".open"), dir.path(),
+                                      dir.filePath(QStringLiteral("Outages.state/h.watched"))}) {
+            QCOMPARE(runTool({QStringLiteral("2026-11-01..2026-11-03"), ledger, QStringLiteral("example.test"), target},
+                             &output),
+                     2);
+            QVERIFY(!output.isEmpty());
+        }
+        QCOMPARE(LedgerFile::read(ledger), sample());
         QCOMPARE(runTool({QStringLiteral("..2026-11-03"), dir.path(), QStringLiteral("h"), out}), 2);
         QCOMPARE(runTool({QStringLiteral("2026-11-01.."), ledger, QStringLiteral("h")}), 2);
         QCOMPARE(runTool({QStringLiteral("2026-11-01.."), ledger, QStringLiteral("h"),

@@ -4,15 +4,16 @@
 //
 // FROM and TO are ISO dates or local dates and times (see ReportRange.h).
 // Needs no display: without QT_QPA_PLATFORM it uses the offscreen platform.
-// Prints nothing on success; exits 2 on bad arguments, 1 when the PDF cannot
-// be written.
+// Prints nothing on success but rows of the ledger it had to skip; exits 2
+// on bad arguments (a ledger that is not there among them), 1 when the PDF
+// cannot be written.
 
 #include "ReportRange.h"
 
-#include "ledger/LedgerFile.h"
-#include "report/Period.h"
+#include "ledger/HostState.h"
 #include "report/Report.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -36,6 +37,33 @@ int complain(const QString& message, int code) {
     return code;
 }
 
+// The path with every link resolved, also for a file (or folders) not
+// made yet: the nearest folder that exists is resolved, the rest kept.
+QString realPath(const QString& path) {
+    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QString rest;
+    while (!info.exists() && !info.isRoot()) {
+        rest = QLatin1Char('/') + info.fileName() + rest;
+        info = QFileInfo(info.absolutePath());
+    }
+    return QDir::cleanPath(info.canonicalFilePath() + rest);
+}
+
+// Why the report must not be written to `output`, or nothing: never over
+// the ledger or the files beside it, nor over a folder.
+QString refusedOutput(const QString& output, const QString& ledger) {
+    if (QFileInfo(output).isDir())
+        return QStringLiteral("%1 is a folder: name the PDF file to write").arg(output);
+    const QString target = realPath(output);
+    const QString ledgerFile = realPath(ledger);
+    const QString state = realPath(HostState::folder(ledgerFile));
+    if (target == ledgerFile || target.startsWith(ledgerFile + QLatin1Char('.')) ||
+        target.startsWith(state + QLatin1Char('/')))
+        return QStringLiteral("%1 is the outage ledger or a file beside it: name another file for the report")
+            .arg(output);
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -56,18 +84,24 @@ int main(int argc, char* argv[]) {
     const QString& output = arguments.at(4);
 
     QString error;
-    const std::optional<ReportRange> range = ReportRange::parse(arguments.at(1), QDateTime::currentDateTime(), &error);
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::optional<ReportRange> range = ReportRange::parse(arguments.at(1), now, &error);
     if (!range)
         return complain(error, kBadInput);
-    // No ledger yet is a host that had no outage: its report says so.
     const QFileInfo ledgerInfo(ledger);
-    if (ledgerInfo.exists() && (!ledgerInfo.isFile() || !ledgerInfo.isReadable()))
+    if (!ledgerInfo.exists())
+        return complain(QStringLiteral("no ledger found at %1").arg(ledgerInfo.absoluteFilePath()), kBadInput);
+    if (!ledgerInfo.isFile() || !ledgerInfo.isReadable())
         return complain(QStringLiteral("cannot read the ledger %1").arg(ledger), kBadInput);
     if (host.trimmed().isEmpty())
         return complain(QStringLiteral("the host is empty"), kBadInput);
+    if (const QString refused = refusedOutput(output, ledger); !refused.isEmpty())
+        return complain(refused, kBadInput);
 
-    const QList<LedgerRow> rows = LedgerFile::read(ledger);
-    if (!report::writePdf(output, host, rows, range->from, range->to, report::watchedSince(ledger, rows), &error))
+    const report::Source source = report::gather(ledger, host, range->from, range->to, now);
+    if (const QString note = source.stats.note(ledger); !note.isEmpty())
+        complain(note, 0);
+    if (!report::writePdf(output, source, &error))
         return complain(error, kFailed);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include "Exception.h"
 #include "TTimer.h"
 #include "icmp/AsyncEcho.h"
-#include "ledger/LedgerFile.h"
+#include "ledger/HostLedger.h"
 #include "ping/TPing.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include "clock/Clock.h"
 #include "icmp/EchoTransport.h"
+#include "ledger/HostState.h"
 #include "ledger/OutageTracker.h"
 #include "log/LogFile.h"
 #include "settings/MonitorProfile.h"
@@ -17,7 +18,7 @@
 #include <vector>
 
 class IAsyncEcho;
-class LedgerFile;
+class HostLedger;
 class IClock;
 class IRouteSource;
 class IStopwatch;
@@ -119,12 +120,19 @@ public:
     std::int32_t Timeout() const;
     void StartButtonClick();
     void StopButtonClick();
+    // Ends the echo being waited for at once, for Stop pressed during the
+    // wait: the echo counts as neither answered nor lost, and the next tick
+    // sends the next one. Returns whether an echo was ended.
+    bool InterruptEcho();
     bool Running() const;
     // Ends the repeating warning sound: the warning was confirmed.
     void ConfirmWarning();
     // Stops the timers for good: the program is ending. An echo still out
     // ends without a reply step.
     void Shutdown();
+    // The program is about to end: a Stop from now on tells the ledger that
+    // the program was closed rather than stopped.
+    void SetEnding() { m_ending = true; }
     // Reply handling and alerts.
     void PingEchoReply(QObject* Sender, TICMP* Icmp, int Error);
     void tmRepeatFailTimer();
@@ -183,19 +191,15 @@ private:
     void trackSent();
     // Returns whether the echo counts for the index.
     bool trackDone(bool answered);
-    void trackStop(const QString& note);
+    void trackStop(const QString& note, HostState::Watching why);
     void diagnose();
-    // The ledger file beside the log: rows, the outage in progress, and the
-    // one a killed run left behind. A failure is told once in the status line.
-    LedgerFile& ledger();
+    // The host's part of the ledger beside the log: its rows, its outage in
+    // progress and its watching stamp. A failure is told once in the status
+    // line.
+    void beginLedger();
+    void endLedger(HostState::Watching why);
     void keepRow(const LedgerRow& row);
     void keepOpen(const LedgerRow* open);
-    void completeLeftOver();
-    // When this host was last watched, on disk beside the ledger, so that a
-    // later start records the time the program was not running as a gap.
-    void markWatching(bool now);
-    void recordNotRunning();
-    void reportLedger(const QString& message);
     void reportLog(const QString& path, const logfile::Outcome& outcome);
     void guarded(void (MonitorEngine::*step)());
     void setAddressText(const QString& text) { emit addressTextChanged(text); }
@@ -205,12 +209,12 @@ private:
     bool m_logFailing = false;    // reported, and not written since
     bool m_lookupFailing = false; // reported, and not found since
     bool m_shutDown = false;
+    bool m_stopAfterEcho = false; // Stop came while an echo was waited for
     std::unique_ptr<IAsyncEcho> m_gatewayProbe;
     std::vector<std::uint8_t> m_probeData;
     std::int64_t m_lastDiagnosisMs = 0;
     bool m_diagnosed = false;
-    std::unique_ptr<LedgerFile> m_ledger;
-    bool m_ledgerFailing = false;
-    bool m_startedBefore = false;
-    std::int64_t m_lastMarkMs = 0;
+    std::unique_ptr<HostLedger> m_hostLedger;
+    bool m_ledgerActive = false; // between Start and Stop
+    bool m_ending = false;       // Stop closes the watch: the program ends
 };

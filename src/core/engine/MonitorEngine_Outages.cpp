@@ -8,21 +8,13 @@
 #include "TTimer.h"
 #include "icmp/AsyncEcho.h"
 #include "icmp/TICMP.h"
-#include "io/SafeWrite.h"
+#include "ledger/HostLedger.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
 #include "text/Inet.h"
 
-#include <QFile>
-
 #include <algorithm>
-
-namespace {
-
-constexpr std::int64_t kMarkEveryMs = 60'000;
-
-} // namespace
 
 void MonitorEngine::trackerSettings() {
     Outages.setSettings({OutageEchoes, Timer->Interval(), Ping->Timeout()});
@@ -30,14 +22,24 @@ void MonitorEngine::trackerSettings() {
 
 void MonitorEngine::trackTick() {
     if (m_services.stopwatch && Timer->Enabled()) {
-        Outages.tick(m_services.stopwatch->now());
-        markWatching(false);
+        const Moment now = m_services.stopwatch->now();
+        Outages.tick(now);
+        if (m_hostLedger && m_ledgerActive)
+            m_hostLedger->tick(now);
     }
 }
 
 void MonitorEngine::trackSent() {
     if (!m_services.stopwatch)
         return;
+    // The first echo to another host ends the watch of the one before: its
+    // outage, and its watched time.
+    if (m_ledgerActive && m_hostLedger &&
+        (m_hostLedger->host() != Host || m_hostLedger->path() != LedgerFile::ledgerPath(LogFilePath()))) {
+        Outages.stop(m_services.stopwatch->now(), QStringLiteral("ended: host changed"));
+        endLedger(HostState::Watching::Switched);
+        beginLedger();
+    }
     Outages.setHost(Host, Ping->ResolvedIP());
     Outages.echoSent(m_services.stopwatch->now());
 }
@@ -52,12 +54,12 @@ bool MonitorEngine::trackDone(bool answered) {
     return counts;
 }
 
-void MonitorEngine::trackStop(const QString& note) {
+void MonitorEngine::trackStop(const QString& note, HostState::Watching why) {
     if (m_gatewayProbe)
         m_gatewayProbe->cancel();
     if (m_services.stopwatch) {
         Outages.stop(m_services.stopwatch->now(), note);
-        markWatching(true);
+        endLedger(why);
     }
 }
 
@@ -97,96 +99,42 @@ void MonitorEngine::diagnose() {
     });
 }
 
-LedgerFile& MonitorEngine::ledger() {
+// The host's part of the ledger, begun at Start: a killed run's outage is
+// completed and the time the host was not watched becomes a gap.
+void MonitorEngine::beginLedger() {
     const QString path = LedgerFile::ledgerPath(LogFilePath());
-    if (!m_ledger || m_ledger->path() != path)
-        m_ledger = std::make_unique<LedgerFile>(path);
-    return *m_ledger;
+    if (!m_hostLedger || m_hostLedger->path() != path || m_hostLedger->host() != Host) {
+        m_hostLedger = std::make_unique<HostLedger>(path, Host);
+        m_hostLedger->onFailure = [this](const QString& message) {
+            emit statusMessage(message);
+            emit ledgerFailed(message);
+        };
+    }
+    m_ledgerActive = true;
+    const QList<LedgerRow> rows =
+        m_hostLedger->begin(m_services.stopwatch->now(), Ping->ResolvedIP(), {Timer->Interval(), Ping->Timeout()});
+    for (const LedgerRow& row : rows)
+        emit outageRow(row);
 }
 
-void MonitorEngine::reportLedger(const QString& message) {
-    if (message.isEmpty()) {
-        m_ledgerFailing = false;
+void MonitorEngine::endLedger(HostState::Watching why) {
+    if (!m_hostLedger || !m_ledgerActive)
         return;
-    }
-    if (m_ledgerFailing)
-        return;
-    m_ledgerFailing = true;
-    emit statusMessage(message);
-    emit ledgerFailed(message);
+    m_ledgerActive = false;
+    m_hostLedger->end(m_services.stopwatch->now(), why);
 }
 
 void MonitorEngine::keepRow(const LedgerRow& row) {
-    LedgerFile& file = ledger();
-    const LedgerFile::Outcome outcome = file.append(row);
-    reportLedger(outcome ? QString() : LedgerFile::describe(file.path(), outcome));
+    if (m_hostLedger)
+        m_hostLedger->keep(row);
     emit outageRow(row);
 }
 
 void MonitorEngine::keepOpen(const LedgerRow* open) {
-    LedgerFile& file = ledger();
-    const LedgerFile::Outcome outcome = open ? file.writeOpen(*open) : file.clearOpen();
-    if (!outcome)
-        reportLedger(LedgerFile::describe(file.openPath(), outcome));
+    if (m_hostLedger)
+        m_hostLedger->keepOpen(open);
     if (open)
         emit outageInProgress(*open);
     else
         emit outageCleared();
-}
-
-// At each start: the ledger is made if need be, and an outage still in
-// progress when the program was killed (it is on disk) is completed, its
-// end unknown.
-void MonitorEngine::completeLeftOver() {
-    if (!m_services.stopwatch)
-        return;
-    // The ledger exists from the first start on: its age is the watched time.
-    if (const LedgerFile::Outcome made = ledger().create(); !made)
-        reportLedger(LedgerFile::describe(ledger().path(), made));
-    if (std::optional<LedgerRow> left = ledger().takeOpen()) {
-        left->end = QDateTime();
-        left->durationMs = 0;
-        const QString note = QStringLiteral("end unknown: Linkvigil was stopped");
-        left->note = left->note.isEmpty() ? note : left->note + QStringLiteral("; ") + note;
-        keepRow(*left);
-    }
-    // The time since the program last watched, when it has started again.
-    if (!m_startedBefore)
-        recordNotRunning();
-    m_startedBefore = true;
-    markWatching(true);
-}
-
-// The mark is the wall-clock time, written at start and stop and at most
-// once a minute in between: a program that ends without a word (killed,
-// a crash, a power cut) has left it within a minute of its end.
-void MonitorEngine::markWatching(bool now) {
-    const Moment at = m_services.stopwatch->now();
-    if (!now && at.monotonicMs - m_lastMarkMs < kMarkEveryMs)
-        return;
-    m_lastMarkMs = at.monotonicMs;
-    (void)safewrite::ReplaceFile(ledger().path() + QStringLiteral(".watched"),
-                                 at.wall.toString(Qt::ISODateWithMs).toUtf8() + "\r\n");
-}
-
-void MonitorEngine::recordNotRunning() {
-    QFile mark(ledger().path() + QStringLiteral(".watched"));
-    if (!mark.open(QIODevice::ReadOnly))
-        return;
-    const QDateTime last = QDateTime::fromString(QString::fromUtf8(mark.read(64)).trimmed(), Qt::ISODateWithMs);
-    const Moment now = m_services.stopwatch->now();
-    const qint64 away = last.isValid() ? last.msecsTo(now.wall) : -1;
-    // The mark may be up to a minute old: only a longer absence is told, and
-    // its start is known to within that minute.
-    if (away <= kMarkEveryMs + 3 * std::int64_t{Timer->Interval()} + Ping->Timeout())
-        return;
-    LedgerRow gap;
-    gap.kind = LedgerRow::Kind::Gap;
-    gap.start = last;
-    gap.end = now.wall;
-    gap.durationMs = away;
-    gap.host = Host;
-    gap.address = Ping->ResolvedIP();
-    gap.note = QStringLiteral("Linkvigil was not running");
-    keepRow(gap);
 }

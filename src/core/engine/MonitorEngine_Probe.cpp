@@ -9,6 +9,7 @@
 #include "seams/IMessageBoxes.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -36,6 +37,16 @@ void MonitorEngine::TimerTimer() {
         WaitTicks = 0;
         MonitorState = Waiting;
         Ping->SendEcho();
+        // An echo that Stop cut short ended without a reply step: the next
+        // tick after Start sends the next one. A Stop that came during the
+        // wait from outside the held input (the tray's menu) is carried out
+        // now, after the echo.
+        if (Ping->EchoInterrupted()) {
+            if (MonitorState == Waiting)
+                MonitorState = Resolved;
+            if (std::exchange(m_stopAfterEcho, false))
+                StopButtonClick();
+        }
         break;
     case Waiting:
         ++WaitTicks;
@@ -119,7 +130,8 @@ QString MonitorEngine::ResolvedIP() const {
 void MonitorEngine::StartButtonClick() {
     emit statusCleared();
     trackerSettings();
-    completeLeftOver();
+    if (m_services.stopwatch)
+        beginLedger();
     Timer->SetEnabled(true);
     emit runningChanged(true);
     PeriodStart = Clock().Now();
@@ -130,11 +142,21 @@ void MonitorEngine::StartButtonClick() {
 }
 
 void MonitorEngine::StopButtonClick() {
+    // Never inside an echo's wait: the echo ends at once, and the tick that
+    // sent it carries Stop out once it is over.
+    if (InterruptEcho()) {
+        m_stopAfterEcho = true;
+        return;
+    }
     PeriodEnd = Clock().Now();
     LogPeriodAverage();
     Timer->SetEnabled(false);
-    trackStop(QStringLiteral("ended by Stop"));
+    trackStop(QStringLiteral("ended by Stop"), m_ending ? HostState::Watching::Closed : HostState::Watching::Stopped);
     emit runningChanged(false);
+}
+
+bool MonitorEngine::InterruptEcho() {
+    return TickBusy && MonitorState == Waiting && Ping->InterruptEcho();
 }
 
 bool MonitorEngine::Running() const {
@@ -148,7 +170,7 @@ void MonitorEngine::ConfirmWarning() {
 void MonitorEngine::Shutdown() {
     m_shutDown = true;
     Timer->SetEnabled(false);
-    trackStop(QStringLiteral("ended by Stop"));
+    trackStop(QStringLiteral("ended by Stop"), HostState::Watching::Closed);
     tmRepeatFail->SetEnabled(false);
     emit warningCleared();
 }

@@ -6,6 +6,7 @@
 class Fd {
 public:
     explicit Fd(int fd) : m_fd(fd) {}
+    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     ~Fd() {

@@ -14,12 +14,18 @@ namespace metrics {
 
 class Endpoint;
 
-// Serves GET /metrics with the text `source` gives at the time of each
-// request; any other path is 404, any other method on /metrics 405, a
-// request with a body 413. Everything runs in the caller's thread and
-// event loop, under the limits of BoundedTcpServer: while its maximum of
-// connections is open, further clients, scrapers too, are turned away until
-// a deadline frees a place.
+// Serves GET and HEAD /metrics with the text `source` gives when each answer
+// is made (HEAD: its headers and Content-Length, no body); any other path is
+// 404, any other method on /metrics 405 (Allow: GET, HEAD), a request with a
+// body 413, one whose Content-Length is not a plain decimal that fits (or
+// several that disagree) 400 and the connection closed. Requests sent back
+// to back on one connection are answered in order. The connection closes
+// after the answer when the request says "Connection: close", or is HTTP/1.0
+// without "Connection: keep-alive"; that answer says so. Everything runs in
+// the caller's thread and event loop, under the limits of BoundedTcpServer:
+// while its maximum of connections is open, a new client, a scraper too,
+// takes the place of the one idle longest, and is turned away only when
+// none is idle.
 class MetricsServer : public QObject {
 public:
     using Source = std::function<QByteArray()>;

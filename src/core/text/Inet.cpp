@@ -19,4 +19,11 @@ QString format(std::uint32_t address) {
     return QString::fromLatin1(buffer);
 }
 
+QString hostLabel(const QString& host, const QString& address) {
+    const QString typed = host.trimmed();
+    if (address.isEmpty() || typed.compare(address, Qt::CaseInsensitive) == 0)
+        return typed;
+    return QStringLiteral("%1 (%2)").arg(typed, address);
+}
+
 } // namespace inet

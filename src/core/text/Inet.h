@@ -21,4 +21,9 @@ inline QString format(const IpAddress& address) {
     return QString::fromStdString(address.text());
 }
 
+// The host as typed with its address in canonical text beside it, as
+// "[FD77:0:0::2] (fd77::2)"; the host alone when the address is not known
+// or is what was typed.
+QString hostLabel(const QString& host, const QString& address);
+
 } // namespace inet

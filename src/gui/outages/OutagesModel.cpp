@@ -3,6 +3,7 @@
 #include "outages/Swatch.h"
 #include "report/CauseColours.h"
 #include "report/Format.h"
+#include "text/Inet.h"
 
 #include <QColor>
 
@@ -31,6 +32,7 @@ void OutagesModel::addRow(const LedgerRow& row) {
 }
 
 void OutagesModel::setInProgress(const std::optional<LedgerRow>& row) {
+    // Right after the finished rows; the time not watched follows it.
     const int at = static_cast<int>(m_rows.size());
     if (m_inProgress && row) {
         m_inProgress = row;
@@ -46,12 +48,27 @@ void OutagesModel::setInProgress(const std::optional<LedgerRow>& row) {
     }
 }
 
+void OutagesModel::setNotWatched(const std::optional<LedgerRow>& row) {
+    const int at = static_cast<int>(m_rows.size()) + (m_inProgress ? 1 : 0);
+    if (m_notWatched && row) {
+        m_notWatched = row;
+        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
+    } else if (m_notWatched) {
+        beginRemoveRows(QModelIndex(), at, at);
+        m_notWatched.reset();
+        endRemoveRows();
+    } else if (row) {
+        beginInsertRows(QModelIndex(), at, at);
+        m_notWatched = row;
+        endInsertRows();
+    }
+}
+
 void OutagesModel::setNow(const QDateTime& now) {
     m_now = now;
-    if (m_inProgress) {
-        const int at = static_cast<int>(m_rows.size());
-        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
-    }
+    const int at = static_cast<int>(m_rows.size());
+    if (rowCount() > at)
+        emit dataChanged(index(at, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
 LedgerRow OutagesModel::inProgressUntilNow() const {
@@ -63,19 +80,25 @@ LedgerRow OutagesModel::inProgressUntilNow() const {
     return row;
 }
 
-QList<LedgerRow> OutagesModel::rowsUntilNow() const {
-    QList<LedgerRow> rows = m_rows;
+QList<LedgerRow> OutagesModel::liveRows() const {
+    QList<LedgerRow> rows;
     if (m_inProgress) {
         LedgerRow row = inProgressUntilNow();
         if (row.note.isEmpty())
             row.note = QStringLiteral("in progress");
         rows.append(row);
     }
+    if (m_notWatched)
+        rows.append(*m_notWatched);
     return rows;
 }
 
+QList<LedgerRow> OutagesModel::rowsUntilNow() const {
+    return m_rows + liveRows();
+}
+
 int OutagesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size()) + (m_inProgress ? 1 : 0);
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size()) + (m_inProgress ? 1 : 0) + (m_notWatched ? 1 : 0);
 }
 
 int OutagesModel::columnCount(const QModelIndex& parent) const {
@@ -85,8 +108,10 @@ int OutagesModel::columnCount(const QModelIndex& parent) const {
 QVariant OutagesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const bool inProgress = index.row() == m_rows.size();
-    const LedgerRow row = inProgress ? inProgressUntilNow() : m_rows.at(index.row());
+    const bool inProgress = index.row() >= m_rows.size();
+    const LedgerRow row = !inProgress
+                              ? m_rows.at(index.row())
+                              : (index.row() == m_rows.size() && m_inProgress ? inProgressUntilNow() : *m_notWatched);
     switch (role) {
     case Qt::DisplayRole:
         return display(row, index.column(), inProgress);
@@ -121,7 +146,7 @@ QVariant OutagesModel::display(const LedgerRow& row, int column, bool inProgress
     case Duration:
         return report::durationText(row.durationMs);
     case Host:
-        return row.host;
+        return inet::hostLabel(row.host, row.address);
     case Address:
         return row.address;
     case EchoesLost:

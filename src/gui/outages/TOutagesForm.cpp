@@ -6,10 +6,13 @@
 #include "outages/TTotalsGrid.h"
 #include "report/Period.h"
 #include "resources/Icons.h"
+#include "text/Inet.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -41,6 +44,17 @@ TOutagesForm::TOutagesForm(QWidget* parent, IFileDialogs* dialogs)
     resize(760, 480);
     askPeriod = [this](const QString& title) { return askDialogPeriod(title); };
 
+    cbHost = new QComboBox(this);
+    cbHost->setObjectName(QStringLiteral("cbHost"));
+    cbHost->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(cbHost, &QComboBox::activated, this, [this](int index) { showHost(cbHost->itemData(index).toString()); });
+    auto* hostLine = new QHBoxLayout;
+    auto* hostLabel = new QLabel(QStringLiteral("&Host:"), this);
+    hostLabel->setBuddy(cbHost);
+    hostLine->addWidget(hostLabel);
+    hostLine->addWidget(cbHost);
+    hostLine->addStretch();
+
     auto* totalsBox = new QGroupBox(QStringLiteral("Totals"), this);
     totals = new TTotalsGrid(totalsBox);
     totals->setObjectName(QStringLiteral("totals"));
@@ -60,6 +74,13 @@ TOutagesForm::TOutagesForm(QWidget* parent, IFileDialogs* dialogs)
     tvRows->verticalHeader()->hide();
     tvRows->verticalHeader()->setDefaultSectionSize(18);
     tvRows->horizontalHeader()->setStretchLastSection(true);
+    // Columns as wide as their text; measured on the rows in view, not on
+    // every row of a long ledger.
+    tvRows->horizontalHeader()->setResizeContentsPrecision(500);
+    lbNote = new QLabel(this);
+    lbNote->setObjectName(QStringLiteral("lbNote"));
+    lbNote->setWordWrap(true);
+    lbNote->hide();
 
     btnExportReport = button(this, "btnExportReport", QStringLiteral("Export report ..."));
     btnExportTable = button(this, "btnExportTable", QStringLiteral("Export table ..."));
@@ -74,8 +95,10 @@ TOutagesForm::TOutagesForm(QWidget* parent, IFileDialogs* dialogs)
     buttons->addWidget(btnClose);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(hostLine);
     layout->addWidget(totalsBox);
     layout->addWidget(tvRows, 1);
+    layout->addWidget(lbNote);
     layout->addLayout(buttons);
 
     m_timer->setInterval(kRefreshMs);
@@ -85,22 +108,65 @@ TOutagesForm::TOutagesForm(QWidget* parent, IFileDialogs* dialogs)
 
 void TOutagesForm::setLedger(const QString& path, const QString& host) {
     m_ledgerPath = path;
+    m_watchedHost = host;
     m_host = host;
-    const QList<LedgerRow> rows = LedgerFile::read(path);
-    if (!m_watchedSinceSet)
-        m_watchedSince = report::watchedSince(path, rows);
-    m_model->setRows(rows);
-    tvRows->resizeColumnsToContents();
+    reload();
+}
+
+void TOutagesForm::showHost(const QString& host) {
+    if (host == m_host)
+        return;
+    m_host = host;
+    reload();
+}
+
+// One pass over the ledger: the hosts it holds, the shown host's rows.
+void TOutagesForm::reload() {
+    const ledger::HostRows read = ledger::readHost(m_ledgerPath, {m_host, {}, {}, MaxRows});
+    m_firstStart = read.firstStart;
+    fillHosts(read.hosts);
+    m_model->setRows(read.rows);
+    m_model->setInProgress(m_inProgress && shows(*m_inProgress) ? m_inProgress : std::nullopt);
+    QStringList notes;
+    if (read.cut)
+        notes << QStringLiteral("Only the newest %L1 rows are shown; the reports and the exported table hold all.")
+                     .arg(MaxRows);
+    if (const QString note = read.stats.note(m_ledgerPath); !note.isEmpty())
+        notes << note + u'.';
+    lbNote->setText(notes.join(u' '));
+    lbNote->setVisible(!notes.isEmpty());
+    btnExportReport->setEnabled(!m_host.isEmpty());
     refresh();
+    tvRows->resizeColumnsToContents();
+}
+
+void TOutagesForm::fillHosts(const QList<ledger::KnownHost>& hosts) {
+    QList<ledger::KnownHost> all = hosts;
+    for (const QString& host : {m_watchedHost, m_host})
+        if (!host.isEmpty() && std::none_of(all.cbegin(), all.cend(), [&](const auto& k) { return k.host == host; }))
+            all.append({host, QString()});
+    const QSignalBlocker quiet(cbHost);
+    cbHost->clear();
+    for (const ledger::KnownHost& known : all)
+        cbHost->addItem(inet::hostLabel(known.host, known.address), known.host);
+    cbHost->addItem(QStringLiteral("All hosts"), QString());
+    cbHost->setCurrentIndex(cbHost->findData(m_host));
 }
 
 void TOutagesForm::addRow(const LedgerRow& row) {
+    if (m_inProgress && m_inProgress->kind == row.kind && m_inProgress->start == row.start)
+        m_inProgress.reset();
+    if (!shows(row))
+        return;
+    if (!m_firstStart.isValid() || row.start < m_firstStart)
+        m_firstStart = row.start;
     m_model->addRow(row);
     refresh();
 }
 
 void TOutagesForm::setInProgress(const std::optional<LedgerRow>& row) {
-    m_model->setInProgress(row);
+    m_inProgress = row;
+    m_model->setInProgress(row && shows(*row) ? row : std::nullopt);
     refresh();
 }
 
@@ -118,7 +184,23 @@ void TOutagesForm::setClock(std::function<QDateTime()> now) {
 void TOutagesForm::refresh() {
     const QDateTime now = m_now();
     m_model->setNow(now);
-    totals->showTotals(m_model->rowsUntilNow(), now, m_watchedSince);
+    if (m_host.isEmpty()) {
+        // Sums over several hosts would mean nothing.
+        m_model->setNotWatched(std::nullopt);
+        totals->showTotals({}, QDateTime(), QDateTime());
+        return;
+    }
+    const ledger::Watch watch = m_ledgerPath.isEmpty() ? ledger::Watch() : ledger::watchOf(m_ledgerPath, m_host, now);
+    m_model->setNotWatched(watch.notWatched);
+    QDateTime since = m_watchedSince;
+    if (!m_watchedSinceSet) {
+        since = watch.since;
+        if (m_firstStart.isValid() && (!since.isValid() || m_firstStart < since))
+            since = m_firstStart;
+        if (!since.isValid())
+            since = now; // never watched here, as far as the ledger tells
+    }
+    totals->showTotals(m_model->rowsUntilNow(), now, since);
 }
 
 void TOutagesForm::showEvent(QShowEvent* event) {

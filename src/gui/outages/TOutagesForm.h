@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledger/LedgerQuery.h"
 #include "ledger/LedgerRow.h"
 #include "outages/TPeriodDialog.h"
 
@@ -13,6 +14,8 @@
 
 class IFileDialogs;
 class OutagesModel;
+class QComboBox;
+class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
@@ -22,8 +25,11 @@ class TTotalsGrid;
 // The outage window: the totals of the last 24 hours, 7 days and 30 days
 // above, the ledger's rows below in a table sorted by any column (newest
 // first to begin with), and the period's report as PDF or its rows as CSV
-// on request. It follows the ledger as rows arrive and shows the outage in
-// progress; the totals follow the clock once a minute.
+// on request. It shows one host of the ledger at a time, the watched one to
+// begin with (the hosts whose logs share a folder share its ledger), or
+// every host's rows without totals. It follows the ledger as rows arrive,
+// shows the outage in progress and the time the host has not been watched
+// up to now; the totals follow the clock once a minute.
 class TOutagesForm : public QDialog {
     Q_OBJECT
 public:
@@ -31,9 +37,15 @@ public:
 
     TOutagesForm(QWidget* parent, IFileDialogs* dialogs);
 
-    // Reads the ledger file; its rows replace those shown. Watching began,
-    // unless set, when the file was made or at its first row.
+    // Reads the ledger file for `host`, the one being watched; its rows
+    // replace those shown. Watching began, unless set, as the host's stamp
+    // beside the ledger tells, or at its first row.
     void setLedger(const QString& path, const QString& host);
+    // Shows another host of the ledger; empty for every host.
+    void showHost(const QString& host);
+    const QString& shownHost() const { return m_host; }
+    // At most this many rows are shown, the newest.
+    static constexpr qsizetype MaxRows = 20'000;
     void addRow(const LedgerRow& row);
     void setInProgress(const std::optional<LedgerRow>& row);
     void setWatchedSince(const QDateTime& since);
@@ -44,8 +56,10 @@ public:
     // dialog unless set. None when the user cancelled.
     std::function<std::optional<Period>(const QString& title)> askPeriod;
 
+    QComboBox* cbHost;
     TTotalsGrid* totals;
     QTableView* tvRows;
+    QLabel* lbNote; // rows skipped or not shown
     QPushButton* btnExportReport;
     QPushButton* btnExportTable;
     QPushButton* btnClose;
@@ -68,6 +82,9 @@ private:
     // The period, then the file: nothing when either is cancelled.
     std::optional<std::pair<Period, QString>> askExport(const QString& title, const QString& filter,
                                                         const QString& suffix);
+    void reload();
+    void fillHosts(const QList<ledger::KnownHost>& hosts);
+    bool shows(const LedgerRow& row) const { return m_host.isEmpty() || row.host == m_host; }
 
     IFileDialogs* m_dialogs;
     OutagesModel* m_model;
@@ -75,7 +92,11 @@ private:
     QTimer* m_timer;
     std::function<QDateTime()> m_now;
     QString m_ledgerPath;
-    QString m_host;
+    QString m_watchedHost; // the one the engine watches
+    QString m_host;        // the one shown; empty: every host
+    std::optional<LedgerRow> m_inProgress;
+    QDateTime m_firstStart; // of the shown host's rows
+    QString m_readNote;
     QDateTime m_watchedSince;
     bool m_watchedSinceSet = false;
 };

@@ -10,7 +10,9 @@
 #include "seams/IMessageBoxes.h"
 
 #include <QDir>
+
 #include <QFileInfo>
+#include <algorithm>
 
 std::optional<TOutagesForm::Period> TOutagesForm::askDialogPeriod(const QString& title) {
     const QDateTime now = m_now();
@@ -62,8 +64,21 @@ void TOutagesForm::btnExportReportClick() {
         return;
     const auto& [period, path] = *target;
     refresh();
+    const QDateTime now = m_now();
+    // The host's own rows from the ledger, with what is not written yet.
+    QList<LedgerRow> live;
+    if (m_inProgress && shows(*m_inProgress)) {
+        LedgerRow row = *m_inProgress;
+        row.end = std::max(now, row.start);
+        row.durationMs = row.start.msecsTo(row.end);
+        row.note = row.note.isEmpty() ? QStringLiteral("in progress") : row.note;
+        live.append(row);
+    }
+    report::Source source = report::gather(m_ledgerPath, m_host, period.from, period.to, now, live);
+    if (m_watchedSinceSet)
+        source.watchedSince = m_watchedSince;
     QString error;
-    if (!report::writePdf(path, m_host, m_model->rowsUntilNow(), period.from, period.to, m_watchedSince, &error))
+    if (!report::writePdf(path, source, &error))
         TApplication::Boxes().ShowError(error);
 }
 
@@ -74,7 +89,9 @@ void TOutagesForm::btnExportTableClick() {
         return;
     const auto& [period, path] = *target;
     QString error;
-    // The rows as the ledger holds them: the outage in progress is not one yet.
-    if (!report::writeCsv(path, m_model->rows(), period.from, period.to, &error))
+    // The rows as the ledger holds them, of the host shown or of all: the
+    // outage in progress is not one yet.
+    const ledger::HostRows read = ledger::readHost(m_ledgerPath, {m_host, period.from, period.to});
+    if (!report::writeCsv(path, read.rows, period.from, period.to, &error))
         TApplication::Boxes().ShowError(error);
 }

@@ -1,0 +1,68 @@
+#include "ReportSource.h"
+
+#include "Format.h"
+#include "Period.h"
+
+#include "ledger/LedgerQuery.h"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+QString minuteText(const QDateTime& at) {
+    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+Source gather(const QString& ledgerPath, const QString& host, const QDateTime& from, const QDateTime& to,
+              const QDateTime& now, const QList<LedgerRow>& live) {
+    Source source;
+    source.host = host;
+    source.to = std::min(to, now);
+    // The totals of the last 30 days before the end need their rows too.
+    qint64 longest = 0;
+    for (const Span& span : recentSpans())
+        longest = std::max(longest, span.lengthMs);
+    const QDateTime readFrom = std::min(from, source.to.addMSecs(-longest));
+    const ledger::HostRows read = ledger::readHost(ledgerPath, {host, readFrom, source.to});
+    source.stats = read.stats;
+    source.rows = read.rows;
+    for (const ledger::KnownHost& known : read.hosts)
+        if (known.host == host)
+            source.address = known.address;
+    for (const LedgerRow& row : live)
+        if (row.host == host && ledger::overlaps(row, readFrom, source.to))
+            source.rows.append(row);
+
+    const ledger::Watch watch = ledger::watchOf(ledgerPath, host, now);
+    if (watch.notWatched && ledger::overlaps(*watch.notWatched, readFrom, source.to))
+        source.rows.append(*watch.notWatched);
+    // Watched since the first start here, or since its first row where that
+    // is earlier (a ledger of an earlier version).
+    QDateTime since = watch.since;
+    if (read.firstStart.isValid() && (!since.isValid() || read.firstStart < since))
+        since = read.firstStart;
+
+    source.from = from;
+    if (since.isValid() && from < since && since < source.to) {
+        source.from = since;
+        source.remarks << QStringLiteral("The period begins at %1, where the ledger's record of this host begins "
+                                         "(asked for: from %2).")
+                              .arg(minuteText(since), minuteText(from));
+    }
+    if (!since.isValid()) {
+        source.watchedSince = source.to;
+        source.remarks << QStringLiteral("When this host was watched is not known: the ledger holds no record of it, "
+                                         "so no availability is given.");
+    } else {
+        source.watchedSince = since;
+    }
+    if (const QString note = read.stats.note(ledgerPath); !note.isEmpty())
+        source.remarks << note + u'.';
+    return source;
+}
+
+} // namespace report
