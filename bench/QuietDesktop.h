@@ -13,7 +13,7 @@
 // answered OK, errors on standard error.
 struct QuietDesktop : ISoundPlayer, IShell, IMessageBoxes, IFileDialogs {
     void PlaySound(const QString&) override {}
-    void Open(const QString&) override {}
+    bool Open(const QString&) override { return true; }
     bool OpenInTextEditor(const QString&) override { return true; }
     Button Ask(Kind, const QString&, int) override { return OK; }
     void ShowError(const QString& m) override { std::fprintf(stderr, "error: %s\n", qPrintable(m)); }

@@ -1,5 +1,7 @@
 #include "Format.h"
 
+#include "clock/LocalTime.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -40,7 +42,12 @@ QString availabilityText(double share) {
 QString stampText(const QDateTime& at) {
     if (!at.isValid())
         return {};
-    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QDateTime local = at.toLocalTime();
+    QString text = local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // In the hour that happens twice, the offset tells which one.
+    if (localclock::isRepeated(at))
+        text += u' ' + localclock::offsetText(local.offsetFromUtc());
+    return text;
 }
 
 QString dateText(const QDate& date) {

@@ -16,7 +16,8 @@ QString durationText(qint64 ms);
 // so that any downtime at all shows below "100.000 %"; "–" for NaN (nothing
 // was watched).
 QString availabilityText(double share);
-// "2026-11-02 14:05:03", local time.
+// "2026-11-02 14:05:03", local time; in the hour that happens twice when
+// the clocks go back, with its UTC offset: "2026-10-25 02:30:00 +02:00".
 QString stampText(const QDateTime& at);
 // "2026-11-02".
 QString dateText(const QDate& date);

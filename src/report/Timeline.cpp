@@ -4,6 +4,8 @@
 #include "Format.h"
 #include "Period.h"
 
+#include "clock/LocalTime.h"
+
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
@@ -23,8 +25,17 @@ const QColor kFrame(0x9a, 0xa5, 0xb1);      // the band's outline
 const QColor kHourLine(0xc4, 0xcc, 0xd4);   // every three hours
 const QColor kText(0x33, 0x3a, 0x42);
 
-QDateTime midnight(const QDate& day) {
-    return QDateTime(day, QTime(0, 0), Qt::LocalTime);
+constexpr double kDayMs = 24 * 3600 * 1000.0;
+
+// Where the local clock stands at `at` within `day`, 0 at 00:00 and 1 at
+// 24:00: a day whose clocks change keeps its hours where the axis puts them.
+double clockShare(qint64 at, const QDate& day) {
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(at).toLocalTime();
+    if (local.date() < day)
+        return 0;
+    if (local.date() > day)
+        return 1;
+    return local.time().msecsSinceStartOfDay() / kDayMs;
 }
 
 } // namespace
@@ -53,9 +64,23 @@ Timeline::Timeline(const QList<LedgerRow>& rows, const QDateTime& from, const QD
     m_causes = sortedCauses(QList<QString>(seen.begin(), seen.end()));
 }
 
-double Timeline::xOf(qint64 at, qint64 dayStart, qint64 dayEnd, const QRectF& band) const {
-    const double share = static_cast<double>(at - dayStart) / static_cast<double>(dayEnd - dayStart);
-    return band.left() + std::clamp(share, 0.0, 1.0) * band.width();
+QList<QRectF> Timeline::spans(qint64 start, qint64 end, const QDate& day, const QRectF& band) {
+    // Within one UTC offset the clock runs on; where the clocks go back, the
+    // hour that happens twice is drawn over itself.
+    QList<qint64> cuts{start};
+    for (const QDateTime& change :
+         localclock::offsetChanges(QDateTime::fromMSecsSinceEpoch(start), QDateTime::fromMSecsSinceEpoch(end)))
+        cuts.append(change.toMSecsSinceEpoch());
+    cuts.append(end);
+    QList<QRectF> rects;
+    for (qsizetype i = 0; i + 1 < cuts.size(); ++i) {
+        const double left = clockShare(cuts[i], day);
+        // A piece ends with the last moment before the next one begins.
+        const double right = cuts[i + 1] > cuts[i] ? std::max(clockShare(cuts[i + 1] - 1, day), left) : left;
+        rects.append(QRectF(QPointF(band.left() + left * band.width(), band.top()),
+                            QPointF(band.left() + right * band.width(), band.bottom())));
+    }
+    return rects;
 }
 
 void Timeline::drawDay(QPainter& painter, const QDate& day, const QRectF& band, double labelWidth,
@@ -67,21 +92,22 @@ void Timeline::drawDay(QPainter& painter, const QDate& day, const QRectF& band, 
     painter.drawText(label, Qt::AlignVCenter | Qt::AlignLeft,
                      QLocale::c().toString(day, QStringLiteral("ddd ")) + dateText(day));
 
-    // Days are 23 or 25 hours long where the clocks change; the band always
-    // runs from one midnight to the next.
-    const qint64 dayStart = midnight(day).toMSecsSinceEpoch();
-    const qint64 dayEnd = midnight(day.addDays(1)).toMSecsSinceEpoch();
-    const auto x = [&](qint64 at) { return xOf(at, dayStart, dayEnd, band); };
-    const auto span = [&](qint64 start, qint64 end) {
-        return QRectF(QPointF(x(start), band.top()), QPointF(x(end), band.bottom()));
+    // Days are 23 or 25 hours long where the clocks change, and some begin
+    // after 00:00: the band runs from the day's first moment to the next
+    // day's, each moment where its local time stands on the axis.
+    const qint64 dayStart = localclock::startOfDay(day).toMSecsSinceEpoch();
+    const qint64 dayEnd = localclock::startOfDay(day.addDays(1)).toMSecsSinceEpoch();
+    const auto fill = [&](qint64 start, qint64 end, const QBrush& brush) {
+        for (const QRectF& rect : spans(start, end, day, band))
+            painter.fillRect(rect, brush);
     };
 
     const qint64 from = std::max(dayStart, m_from.toMSecsSinceEpoch());
     const qint64 to = std::min(dayEnd, m_to.toMSecsSinceEpoch());
     if (from < to) {
-        painter.fillRect(span(from, to), kUp);
+        fill(from, to, kUp);
         if (m_watchedSince.isValid() && m_watchedSince.toMSecsSinceEpoch() > from)
-            painter.fillRect(span(from, std::min(to, m_watchedSince.toMSecsSinceEpoch())), kNotWatched);
+            fill(from, std::min(to, m_watchedSince.toMSecsSinceEpoch()), kNotWatched);
     }
     painter.setPen(QPen(kHourLine, 0));
     for (int hour = 3; hour < 24; hour += 3) {
@@ -99,15 +125,16 @@ void Timeline::drawDay(QPainter& painter, const QDate& day, const QRectF& band, 
             const qint64 end = std::min({endOf(row).toMSecsSinceEpoch(), dayEnd, to});
             if (end < start || (end == start && row.start.toMSecsSinceEpoch() != start))
                 continue;
-            QRectF bar = span(start, end);
-            if (bar.width() < m_minimumBar)
-                bar.setWidth(m_minimumBar);
-            bar.setRight(std::min(bar.right(), band.right()));
-            if (kind == LedgerRow::Kind::Gap) {
-                painter.fillRect(bar, Qt::white);
-                painter.fillRect(bar, gapBrush(band.height() / 3.5));
-            } else {
-                painter.fillRect(bar, causeColour(row.cause));
+            for (QRectF bar : spans(start, end, day, band)) {
+                if (bar.width() < m_minimumBar)
+                    bar.setWidth(m_minimumBar);
+                bar.setRight(std::min(bar.right(), band.right()));
+                if (kind == LedgerRow::Kind::Gap) {
+                    painter.fillRect(bar, Qt::white);
+                    painter.fillRect(bar, gapBrush(band.height() / 3.5));
+                } else {
+                    painter.fillRect(bar, causeColour(row.cause));
+                }
             }
         }
     }

@@ -44,9 +44,12 @@ public:
     double legend(QPainter* painter, const QPaintDevice* device, const QRectF& area, double columnWidth,
                   const QFont& font) const;
 
-private:
-    double xOf(qint64 at, qint64 dayStart, qint64 dayEnd, const QRectF& band) const;
+    // Where [start, end) (ms since the epoch, within `day`) lies in `band`,
+    // each moment at its local clock time: a rectangle for each stretch of
+    // one UTC offset.
+    static QList<QRectF> spans(qint64 start, qint64 end, const QDate& day, const QRectF& band);
 
+private:
     QList<LedgerRow> m_rows;
     QDateTime m_from;
     QDateTime m_to;

@@ -2,7 +2,9 @@
 #include "notify/AlertNotices.h"
 #include "notify/DBusNotifications.h"
 
+#include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -103,8 +105,12 @@ private slots:
         QCOMPARE(bus.currentId(), 0u);
     }
 
+    // No bus to reach: desktop-run.sh names a socket that is not there, so
+    // libdbus cannot start a bus of its own either.
     void noBusIsQuiet() {
-        QVERIFY(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
+        const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+        QVERIFY2(address.startsWith("unix:path=") && !QFile::exists(address.mid(10)), qPrintable(address));
+        QVERIFY(!QDBusConnection::sessionBus().isConnected());
         DBusNotifications bus;
         QSignalSpy delivered(&bus, &DBusNotifications::delivered);
         QElapsedTimer sending;

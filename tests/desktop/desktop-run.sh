@@ -10,14 +10,19 @@
 #             pick-action.sh, which logs the lines offered to it in
 #             $LINKVIGIL_DMENU_LOG).
 #   --tray    trayer holds the system tray (XEmbed).
-#   --no-bus  no session bus at all: DBUS_SESSION_BUS_ADDRESS is unset.
+#   --no-bus  no session bus at all: DBUS_SESSION_BUS_ADDRESS names a
+#             socket that does not exist. (Unset, it would let libdbus
+#             start a bus of its own on the X display through dbus-launch,
+#             where dbus-x11 is installed, and that bus would start dunst.)
 #   --quiet   COMMAND must write nothing to stderr.
 #
 # The bus has no services to start on demand: without --dunst nobody serves
 # the notifications. COMMAND runs with DISPLAY, QT_QPA_PLATFORM=xcb and a
 # private XDG_RUNTIME_DIR; its exit status becomes ours. Everything started
-# here is stopped on exit. A program that is missing skips the test (77),
-# or fails it when CI=true, since there the tests must run.
+# here is stopped on exit, also on failure or interruption, and so is every
+# process that inherited this run's environment and left its process tree
+# (a daemon started on demand). A program that is missing skips the test
+# (77), or fails it when CI=true, since there the tests must run.
 set -euo pipefail
 
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
@@ -131,9 +136,43 @@ need Xvfb xwininfo
 LINKVIGIL_DESKTOP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/linkvigil-desktop.XXXXXX")
 export LINKVIGIL_DESKTOP_DIR
 export LINKVIGIL_DMENU_LOG=$LINKVIGIL_DESKTOP_DIR/dmenu.log
+# The other processes whose environment holds this run's
+# LINKVIGIL_DESKTOP_DIR, into `strays`: everything the run started, also
+# what was detached from it. Read with builtins only, so that no helper
+# process of the search finds itself.
+# shellcheck disable=SC2317 # runs from the EXIT trap
+find_strays() {
+  local proc entry
+  strays=()
+  for proc in /proc/[0-9]*; do
+    [[ ${proc#/proc/} == "$$" ]] && continue
+    while IFS= read -r -d '' entry; do
+      if [[ "$entry" == "LINKVIGIL_DESKTOP_DIR=$LINKVIGIL_DESKTOP_DIR" ]]; then
+        strays+=("${proc#/proc/}")
+        break
+      fi
+    done 2>/dev/null <"$proc/environ" || true # gone, or not ours to read
+  done
+}
+
+# shellcheck disable=SC2317 # runs from the EXIT trap
+stop_strays() {
+  local i
+  find_strays
+  ((${#strays[@]})) || return 0
+  kill "${strays[@]}" 2>/dev/null || true
+  for ((i = 0; i < 30; ++i)); do
+    find_strays
+    ((${#strays[@]})) || return 0
+    sleep 0.1
+  done
+  kill -KILL "${strays[@]}" 2>/dev/null || true
+}
+
 # shellcheck disable=SC2317 # runs from the EXIT trap
 cleanup() {
   stop_all
+  stop_strays
   rm -rf "$LINKVIGIL_DESKTOP_DIR"
 }
 trap cleanup EXIT
@@ -166,6 +205,7 @@ export XDG_RUNTIME_DIR=$LINKVIGIL_DESKTOP_DIR/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # Nothing of the desktop this runs on: no other bus, no tray of its own.
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+((bus)) || export DBUS_SESSION_BUS_ADDRESS=unix:path=$LINKVIGIL_DESKTOP_DIR/no-bus
 
 inner_args=(--inner)
 ((dunst)) && inner_args+=(--dunst)

@@ -7,12 +7,16 @@
 // Remembers what the program handed to the desktop.
 class RecordingShell : public IShell {
 public:
-    void Open(const QString& target) override { opened << target; }
+    bool Open(const QString& target) override {
+        opened << target;
+        return handlerKnown;
+    }
     bool OpenInTextEditor(const QString& path) override {
         edited << path;
         return editorKnown;
     }
     QStringList opened;
     QStringList edited;
+    bool handlerKnown = true;
     bool editorKnown = true;
 };

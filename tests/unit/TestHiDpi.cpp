@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 // The windows on a high-density screen: run once with QT_SCALE_FACTOR=1 and
@@ -43,6 +45,21 @@ class TestHiDpi : public QObject {
             if (i == 150)
                 chart.setDevicePixelRatio(ratio);
         }
+    }
+
+    // The contrast ratio of two colours, from 1 (alike) to 21 (black on
+    // white), by their relative luminance in sRGB.
+    static double contrast(QRgb a, QRgb b) {
+        const auto luminance = [](QRgb c) {
+            const auto linear = [](int v) {
+                const double s = v / 255.0;
+                return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+        };
+        const double first = luminance(a);
+        const double second = luminance(b);
+        return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
     }
 
 private slots:
@@ -120,6 +137,44 @@ private slots:
         QCOMPARE(warning.devicePixelRatio(), scale);
         QCOMPARE(warning.size(), QSize(32, 32) * scale);
         QCOMPARE(m->StartButton->icon().pixmap(QSize(16, 16), scale).size(), QSize(16, 16) * scale);
+    }
+
+    // The gauge's text stands out from the bar and from the white beside it
+    // wherever it lies: at 50 % the bar's edge runs through it.
+    void gaugeTextReadsOverBothParts_data() {
+        QTest::addColumn<int>("value");
+        for (const int value : {0, 45, 50, 55, 100})
+            QTest::addRow("%d", value) << value;
+    }
+    void gaugeTextReadsOverBothParts() {
+        QFETCH(int, value);
+        MonitorFixture f;
+        f.create();
+        TGauge* gauge = f.main->ggReliab;
+        gauge->SetProgress(value);
+        const QImage shot = gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // In device pixels: inside the frame, and where the bar ends.
+        const auto device = [&](int logical) { return int(logical * scale); };
+        const QRect inner(device(1), device(1), device(gauge->width() - 2), device(gauge->height() - 2));
+        const int edge = device(1 + (gauge->width() - 2) * value / 100);
+        const QRgb backgrounds[] = {qRgb(0, 0, 128), qRgb(255, 255, 255)};
+        int textPixels[2] = {};
+        double best[2] = {};
+        for (int y = inner.top(); y <= inner.bottom(); ++y)
+            for (int x = inner.left(); x <= inner.right(); ++x) {
+                const int side = x < edge ? 0 : 1;
+                const QRgb pixel = shot.pixel(x, y);
+                if (pixel == backgrounds[side])
+                    continue;
+                ++textPixels[side];
+                best[side] = std::max(best[side], contrast(pixel, backgrounds[side]));
+            }
+        QVERIFY(textPixels[0] + textPixels[1] > 20 * scale * scale);
+        if (value == 50)
+            QVERIFY(textPixels[0] > 0 && textPixels[1] > 0);
+        for (int side : {0, 1})
+            if (textPixels[side] > 0)
+                QVERIFY2(best[side] >= 7, qPrintable(QStringLiteral("side %1: %2").arg(side).arg(best[side])));
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -73,7 +74,7 @@ class TestSettingsFile : public QObject {
                               "\r\n"
                               "[Logging]\r\n"
                               "UseLogging=0\r\n"
-                              "LogFile=%1/Connect.log\r\n"
+                              "LogFile=Connect.log\r\n"
                               "Period=0.000694444444444444\r\n"
                               "LogChanges=1\r\n"
                               "LogAverages=1\r\n"
@@ -93,7 +94,6 @@ class TestSettingsFile : public QObject {
                               "[Desktop]\r\n"
                               "MinimiseToTray=0\r\n"
                               "Notifications=1\r\n")
-            .arg(f->folder.path())
             .toUtf8();
     }
 
@@ -461,9 +461,60 @@ private slots:
         expected.replace("Timeout=1500", "Timeout=3000\nPreferIPv6=0");
         expected.replace("LogfileLimitKb=30", "LogfileLimitKb=64");
         expected.replace("SoundBack=1", "SoundBack=0");
+        expected.replace("LogFile=" + log, "LogFile=Connect.log");
         QCOMPARE(QString::fromUtf8(iniBytes()).section("; end\n", 0, 0), expected.section("; end\n", 0, 0));
         // New sections go after everything the file had.
         QVERIFY(iniBytes().endsWith("; end\n\n[Desktop]\nMinimiseToTray=0\nNotifications=1\n"));
+    }
+
+    // A log in the program folder is saved by its name relative to it, so
+    // that a copy of the folder writes its own log; any other by its path.
+    void logFileIsSavedRelativeToTheProgramFolder_data() {
+        // "@" stands for the program folder, "~" for another one.
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("readBack"); // where the next start finds it
+        QTest::newRow("inside") << "@/net.log"
+                                << "net.log"
+                                << "@/net.log";
+        QTest::newRow("sub-folder") << "@/sub/x.log"
+                                    << "sub/x.log"
+                                    << "@/sub/x.log";
+        QTest::newRow("by a detour") << "@/sub/../x.log"
+                                     << "x.log"
+                                     << "@/x.log";
+        QTest::newRow("outside") << "~/x.log"
+                                 << "~/x.log"
+                                 << "~/x.log";
+        QTest::newRow("same prefix") << "@2/x.log"
+                                     << "@2/x.log"
+                                     << "@2/x.log";
+        QTest::newRow("the folder above") << "@/../x.log"
+                                          << "@/../x.log"
+                                          << "@/../x.log";
+        QTest::newRow("through a link") << "~/link/x.log"
+                                        << "x.log"
+                                        << "@/x.log";
+        QTest::newRow("relative as typed") << "../x.log"
+                                           << "../x.log"
+                                           << "@/../x.log";
+    }
+    void logFileIsSavedRelativeToTheProgramFolder() {
+        QFETCH(QString, log);
+        QFETCH(QString, saved);
+        QFETCH(QString, readBack);
+        QTemporaryDir other;
+        QVERIFY(QFile::link(f->folder.path(), other.filePath("link")));
+        const auto expand = [&](QString name) {
+            return name.replace(u'@', f->folder.path()).replace(u'~', other.path());
+        };
+        start();
+        m->Engine->LogFileName = expand(log);
+        m->SaveButtonClick(nullptr);
+        // Nothing else in the file changes.
+        QCOMPARE(iniBytes(), defaultFile().replace("LogFile=Connect.log", "LogFile=" + expand(saved).toUtf8()));
+        restart();
+        QCOMPARE(QDir::cleanPath(m->Engine->LogFilePath()), QDir::cleanPath(expand(readBack)));
     }
 
     void surplusAddressKeysStay() {
@@ -547,8 +598,9 @@ private slots:
         QCOMPARE(m->Engine->Ping->Timeout(), 3000);
         QCOMPARE(m->edTimeout->text(), QStringLiteral("3000"));
         QVERIFY(m->Engine->LoggingEnabled);
-        QCOMPARE(m->Engine->LogFileName, log);
-        QCOMPARE(d->edLogFile->text(), log);
+        QCOMPARE(m->Engine->LogFileName, QStringLiteral("my net.log")); // kept relative to the program folder
+        QCOMPARE(m->Engine->LogFilePath(), log);
+        QCOMPARE(d->edLogFile->text(), QStringLiteral("my net.log"));
         QCOMPARE(m->Engine->PeriodLength, 3.0 / 24);
         QCOMPARE(m->Engine->LogLimitBytes, 75 * 1024);
         QCOMPARE(d->edPeriod->text(), QStringLiteral("3"));

@@ -85,7 +85,7 @@ private slots:
         QTest::newRow("chLimitKb") << "chLimitKb" << true << QRect(16, 128, 161, 17);
         QTest::newRow("edLimitKb") << "edLimitKb" << true << QRect(208, 126, 41, 21);
         QTest::newRow("Label3") << "Label3" << true << QRect(256, 130, 0, 0);
-        QTest::newRow("btOK") << "btOK" << false << QRect(152, 336, 75, 25);
+        QTest::newRow("btOK") << "btOK" << false << QRect(152, 440, 75, 25);
     }
     void geometry() {
         QFETCH(QString, name);
@@ -127,6 +127,20 @@ private slots:
                              name + " overlaps " + other->objectName().toLatin1());
             }
         }
+    }
+
+    // With every control shown, the button is below all of them and close
+    // to the dialog's bottom edge.
+    void okButtonIsTheLowestControl() {
+        m_form->chUseLogging->setChecked(true);
+        showForm();
+        m_form->SetTrayAvailable(false);
+        const QRect ok = m_form->btOK->geometry();
+        for (QWidget* widget : m_form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (widget != m_form->btOK && !widget->objectName().isEmpty() && widget->isVisible())
+                QVERIFY2(widget->geometry().bottom() < ok.top(), widget->objectName().toLatin1());
+        QVERIFY(ok.bottom() < m_form->height());
+        QVERIFY(m_form->height() - ok.bottom() <= 12);
     }
 
     void captions_data() {
@@ -255,11 +269,11 @@ private slots:
         QCOMPARE(visited, expected);
     }
 
-    // The desktop settings sit below everything else; without a tray its
+    // The desktop settings sit below the log details; without a tray its
     // box is greyed out and a hint says why, and the box keeps its value.
     void desktopSettings() {
-        QCOMPARE(m_form->gbDesktop->geometry(), QRect(8, 368, 361, 97));
-        QVERIFY(m_form->gbDesktop->geometry().top() > m_form->btOK->geometry().bottom());
+        QCOMPARE(m_form->gbDesktop->geometry(), QRect(8, 328, 361, 97));
+        QVERIFY(m_form->gbDesktop->geometry().top() > m_form->gbDetails->geometry().bottom());
         QVERIFY(!m_form->chMinimiseToTray->isChecked());
         QVERIFY(m_form->chNotifications->isChecked());
         QVERIFY(!m_form->chPreferIPv6->isChecked());

@@ -4,3 +4,14 @@ linkvigil_add_test(test_report unit/TestReport.cpp ${PROJECT_SOURCE_DIR}/tools/r
 target_include_directories(test_report PRIVATE ${PROJECT_SOURCE_DIR}/tools/report)
 target_compile_definitions(test_report PRIVATE LINKVIGIL_REPORT_TOOL="$<TARGET_FILE:linkvigil-report>")
 add_dependencies(test_report linkvigil-report)
+# Report periods, stamps and the timeline where the clocks change, in two
+# zones: a day that begins at 01:00 and an hour that happens twice.
+add_executable(test_timezones unit/TestTimeZones.cpp ${PROJECT_SOURCE_DIR}/tools/report/ReportRange.cpp)
+target_include_directories(test_timezones PRIVATE ${PROJECT_SOURCE_DIR}/tools/report)
+target_link_libraries(test_timezones PRIVATE linkvigil_report Qt6::Test)
+target_compile_options(test_timezones PRIVATE -UQT_NO_CAST_FROM_ASCII -UQT_NO_CAST_TO_ASCII)
+foreach(zone America/Santiago Europe/Berlin)
+    string(REGEX REPLACE ".*/" "" city ${zone})
+    add_test(NAME test_timezones_${city} COMMAND test_timezones)
+    set_tests_properties(test_timezones_${city} PROPERTIES ENVIRONMENT "TZ=${zone}" TIMEOUT 60)
+endforeach()

@@ -212,12 +212,12 @@ void TLogForm::placeControls() {
         {chLimitKb,        {16, 128, 161, 17}},
         {edLimitKb,        {208, 126, 41, 21}},
         {Label3,           {256, 130, 0, 13}},
-        {btOK,             {152, 336, 75, 25}},
-        {gbDesktop,        {8, 368, 361, 97}},
+        {gbDesktop,        {8, 328, 361, 97}},
         {chMinimiseToTray, {16, 20, 329, 17}},
         {lbNoTray,         {34, 38, 0, 13}},
         {chNotifications,  {16, 56, 329, 17}},
         {chPreferIPv6,     {16, 74, 329, 17}},
+        {btOK,             {152, 440, 75, 25}},
     };
     // clang-format on
     for (const auto& [widget, rect] : places)

@@ -59,7 +59,8 @@ public:
     QLineEdit* edLimitKb;
     QLabel* Label3;
     QPushButton* btOK;
-    // Below the OK button, so that every control above keeps its place.
+    // Below the log details and above the OK button, which stays at the
+    // bottom of the dialog; every control above keeps its place.
     QGroupBox* gbDesktop;
     QCheckBox* chMinimiseToTray;
     QLabel* lbNoTray;

@@ -26,8 +26,14 @@ void TMainForm::lbHelpClick() {
         return;
     }
     // By its full path: started from a menu, the current folder is the home
-    // folder, where a bare name would not be found.
-    m_services.shell->Open(help);
+    // folder, where a bare name would not be found. Without a program for
+    // PDF documents the desktop only complains on stderr, so say so here.
+    if (!m_services.shell->Open(help))
+        Boxes().Ask(IMessageBoxes::Kind::Error,
+                    QStringLiteral("No program is set up on this desktop to show the help file %1.\r\n"
+                                   "Choose a default application for PDF documents (application/pdf).")
+                        .arg(help),
+                    IMessageBoxes::OK);
 }
 
 void TMainForm::btnViewLogClick() {

@@ -6,9 +6,9 @@
 #include <QProcess>
 #include <QUrl>
 
-void DesktopShell::Open(const QString& target) {
+bool DesktopShell::Open(const QString& target) {
     const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 // Not the generic opener: that picks a program by the file's name or

@@ -5,6 +5,6 @@
 // The desktop's handlers through QDesktopServices.
 class DesktopShell : public IShell {
 public:
-    void Open(const QString& target) override;
+    bool Open(const QString& target) override;
     bool OpenInTextEditor(const QString& path) override;
 };
