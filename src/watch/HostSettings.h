@@ -17,6 +17,15 @@ struct HostSettings {
     QString host() const { return profile.Addresses.value(0); }
     // The log's path on disk.
     QString logPath() const;
+    // The same with every link resolved, so that two names of one file (a
+    // linked folder, a link to the log) are equal; for a log not made yet,
+    // its folder's links.
+    QString canonicalLogPath() const;
+
+    // Why `path` cannot be a settings file ("it is a FIFO", "it cannot be
+    // read (Permission denied)"), or empty when it is a readable regular
+    // file. Only regular files are ever opened, so a FIFO cannot block.
+    static QString unusable(const QString& path);
 
     // Reads `file`; relative log names lie in `logDirectory` when given,
     // else beside the file. On a problem returns nothing and says what it

@@ -1,7 +1,11 @@
 #include "WatchArguments.h"
 
+#include "HostSettings.h"
+#include "StopSignals.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 QString WatchArguments::usage() {
     return QStringLiteral("usage: linkvigil-watch [--metrics [ADDR:]PORT] [--log-dir DIR] CONFIG.ini|DIR ...\n"
@@ -13,7 +17,11 @@ QString WatchArguments::usage() {
                           "date-times; an empty end is now, an empty start 30 days before the end).\n");
 }
 
-std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments, QString* error) {
+std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments, QString* error,
+                                                    QStringList* skipped) {
+    QStringList ignored;
+    if (!skipped)
+        skipped = &ignored;
     WatchArguments result;
     QStringList paths;
     bool optionsDone = false;
@@ -68,24 +76,53 @@ std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments
         *error = QStringLiteral("no settings file given");
         return std::nullopt;
     }
+    // The same file through a linked folder or a second path is one host.
+    QSet<QString> seen;
+    const auto add = [&](const QFileInfo& file) {
+        QString key = file.canonicalFilePath();
+        if (key.isEmpty()) // a link to nothing: refused when read
+            key = file.absoluteFilePath();
+        if (seen.contains(key))
+            return;
+        seen.insert(key);
+        result.settingsFiles << file.absoluteFilePath();
+    };
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            const QFileInfoList inside =
-                QDir(path).entryInfoList({QStringLiteral("*.ini")}, QDir::Files | QDir::Readable, QDir::Name);
+            // Every entry, links to nothing and FIFOs included, so that each
+            // one left out is named.
+            const QFileInfoList inside = QDir(path).entryInfoList(
+                {QStringLiteral("*.ini")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
             if (inside.isEmpty()) {
                 *error = QStringLiteral("%1: the folder holds no *.ini file").arg(path);
                 return std::nullopt;
             }
-            for (const QFileInfo& file : inside)
-                result.settingsFiles << file.absoluteFilePath();
-        } else if (!info.exists()) {
+            for (const QFileInfo& file : inside) {
+                // A large folder takes a while: a stop asked for meanwhile
+                // ends the reading, with the signal left waiting.
+                if (StopSignals::pending()) {
+                    error->clear();
+                    return std::nullopt;
+                }
+                if (const QString why = HostSettings::unusable(file.absoluteFilePath()); !why.isEmpty()) {
+                    *skipped << QStringLiteral("%1: skipped, %2").arg(file.absoluteFilePath(), why);
+                } else {
+                    add(file);
+                }
+            }
+        } else if (!info.exists() && !info.isSymLink()) {
             *error = QStringLiteral("%1: no such file").arg(path);
             return std::nullopt;
         } else {
-            result.settingsFiles << info.absoluteFilePath();
+            // Named on purpose: one that cannot be used is refused when read.
+            add(info);
         }
     }
-    result.settingsFiles.removeDuplicates();
+    // Only folders were given, and each of their entries was left out.
+    if (result.settingsFiles.isEmpty()) {
+        *error = QStringLiteral("nothing left to watch");
+        return std::nullopt;
+    }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "Watcher.h"
 
+#include "StopSignals.h"
 #include "icmp/EchoMux.h"
 #include "icmp/GaiResolver.h"
 #include "metrics/Exposition.h"
@@ -25,8 +26,15 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
     // as the window writes them.
     const RegionalSettings regional = RegionalSettings::fromLocale(QLocale::system());
     std::vector<HostSettings> all;
-    QHash<QString, QString> logOwners; // log path -> settings file
+    QHash<QString, QString> logOwners;  // canonical log path -> settings file
+    QHash<QString, QString> hostOwners; // host as written -> settings file
     for (const QString& file : arguments.settingsFiles) {
+        // A stop asked for while many files are read ends the start-up here;
+        // the caller sees the signal waiting.
+        if (StopSignals::pending()) {
+            error->clear();
+            return false;
+        }
         QString problem;
         auto settings = HostSettings::load(file, arguments.logDirectory, regional.decimalSeparator, &problem);
         if (!settings) {
@@ -34,13 +42,21 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
             return false;
         }
         if (settings->profile.UseLogging) {
-            const QString log = settings->logPath();
+            const QString log = settings->canonicalLogPath();
             if (logOwners.contains(log)) {
                 *error = QStringLiteral("%1 and %2 both log to %3").arg(logOwners[log], file, log);
                 return false;
             }
             logOwners.insert(log, file);
         }
+        // The host is the metrics' label: two series with the same labels
+        // would be taken for one.
+        const QString host = settings->host();
+        if (hostOwners.contains(host)) {
+            *error = QStringLiteral("%1 and %2 both watch %3").arg(hostOwners[host], file, host);
+            return false;
+        }
+        hostOwners.insert(host, file);
         all.push_back(std::move(*settings));
     }
 

@@ -1,18 +1,21 @@
 // The headless watcher: the hosts of the settings files given, watched from
 // one thread until SIGTERM or SIGINT, with their logs and, if asked for,
 // their metrics for Prometheus. Exit status 2: bad arguments or settings.
+// A stop signal before the watching begins ends it by that signal.
 
 #include "HostSettings.h"
 #include "StopSignals.h"
 #include "WatchArguments.h"
 #include "Watcher.h"
 #include "icmp/Privileges.h"
+#include "io/RealPath.h"
 #include "ledger/LedgerFile.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,17 +39,35 @@ int writeReport(const WatchArguments& arguments) {
     const auto settings = HostSettings::load(file, arguments.logDirectory, u'.', &problem);
     if (!settings)
         return fail(2, QStringLiteral("%1: %2").arg(file, problem));
+    // Never over the host's own files; the report tool keeps it off the
+    // ledger and the files beside it.
+    const QString target = io::realPath(arguments.reportFile);
+    if (target == io::realPath(settings->file) || target == settings->canonicalLogPath())
+        return fail(2, QStringLiteral("%1 is the settings file or the log of %2: name another file for the report")
+                           .arg(arguments.reportFile, settings->host()));
     const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/linkvigil-report");
     const int status = QProcess::execute(tool, {arguments.reportPeriod, LedgerFile::ledgerPath(settings->logPath()),
                                                 settings->host(), arguments.reportFile});
     return status >= 0 ? status : fail(1, QStringLiteral("cannot run %1").arg(tool));
 }
 
+// A stop asked for before the event loop runs ends the program at once: no
+// host has started, no log has been written.
+void endIfStopped() {
+    if (const int signalNumber = StopSignals::pending()) {
+        say(QStringLiteral("linkvigil-watch: stopped by %1 while starting")
+                .arg(signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
+        StopSignals::endBy(signalNumber);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     // Capabilities given to the file stay permitted but not effective until
-    // the socket is opened; the stop signals are the event loop's.
+    // the socket is opened. The stop signals are blocked before any thread
+    // starts, so that every thread inherits the mask and they are only ever
+    // taken through StopSignals.
     if (!privileges::lowerEffective())
         return fail(1, QStringLiteral("could not lower its capabilities"));
     if (!StopSignals::block())
@@ -58,8 +79,12 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
 
     QString error;
-    const auto arguments = WatchArguments::parse(app.arguments().mid(1), &error);
+    QStringList skipped;
+    const auto arguments = WatchArguments::parse(app.arguments().mid(1), &error, &skipped);
+    for (const QString& line : skipped)
+        say(QStringLiteral("linkvigil-watch: ") + line);
     if (!arguments) {
+        endIfStopped();
         std::fputs(WatchArguments::usage().toLocal8Bit().constData(), stderr);
         return fail(2, error);
     }
@@ -68,12 +93,24 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    if (!arguments->reportPeriod.isEmpty())
+    // The report has nothing to stop cleanly; unblocked, the signals also
+    // reach the program drawing it.
+    if (!arguments->reportPeriod.isEmpty()) {
+        StopSignals::unblock();
         return writeReport(*arguments);
+    }
 
+    // Taken from here on: by the start-up between its steps, then by the
+    // event loop.
+    StopSignals stop;
+    if (!stop.valid())
+        return fail(1, QStringLiteral("could not watch for SIGTERM and SIGINT"));
+    endIfStopped();
     Watcher watcher(say);
-    if (!watcher.prepare(*arguments, &error))
+    if (!watcher.prepare(*arguments, &error)) {
+        endIfStopped();
         return fail(2, error);
+    }
     // The socket is open: no capability is needed any more.
     errno = 0;
     if (!privileges::dropAll())
@@ -83,7 +120,7 @@ int main(int argc, char* argv[]) {
     if (!watcher.serveMetrics(arguments->metrics, &error))
         return fail(2, error);
 
-    StopSignals stop;
+    endIfStopped();
     QObject::connect(&stop, &StopSignals::stopRequested, &app, [&watcher] {
         watcher.stop();
         QCoreApplication::quit();

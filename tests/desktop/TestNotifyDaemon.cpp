@@ -48,8 +48,9 @@ class TestNotifyDaemon : public QObject {
         return delivered.at(0).at(0).toUInt();
     }
 
-    const DesktopNotice lost = AlertNotices::notice(false, "192.0.2.1", 25, 46215.5);
-    const DesktopNotice back = AlertNotices::notice(true, "192.0.2.1", 71, 46215.5 + 3723 / 86400.0);
+    const DesktopNotice lost = AlertNotices::notice({false, "192.0.2.1", "192.0.2.1", 25, 46215.5, 15, 15, true});
+    const DesktopNotice back =
+        AlertNotices::notice({true, "192.0.2.1", "192.0.2.1", 71, 46215.5 + 3723 / 86400.0, 46, 0, false});
 
 private slots:
     void alertsReachTheDaemon() {

@@ -71,6 +71,33 @@ private slots:
         QCOMPARE(sink->sent.size(), 2);
     }
 
+    // A fall from echoes that were partly answered is "unreliable", with the
+    // share lost; each notice names the host it is about, and only a notice
+    // of the same host takes its place.
+    void wordedByWhatHappenedForItsOwnHost() {
+        // Four of five answered: the index still falls, slowly.
+        for (int i = 0; i < 200 && m->Engine->ConnectionUp; ++i) {
+            echoes(4, true);
+            echoes(1, false);
+        }
+        QCOMPARE(sink->sent.size(), 1);
+        const DesktopNotice unreliable = sink->sent.at(0);
+        QCOMPARE(unreliable.summary, "Connection to 192.0.2.1 unreliable");
+        QCOMPARE(unreliable.body, "Reliability 29 % at 12:00:00: 20 of the last 100 echoes lost (20 %)");
+        QCOMPARE(unreliable.urgency, DesktopNotice::Urgency::Critical);
+        QCOMPARE(unreliable.group, "192.0.2.1");
+        // Another host while the connection counts as down: the rise is the
+        // new host's, told as its own, beside the first host's fall.
+        m->StopButtonClick();
+        f->startWatching(QStringLiteral("192.0.2.7"));
+        m->Engine->TimerTimer(); // resolves
+        f->echo->answers.push_back(FakeEcho::answered(inet::parse(QStringLiteral("192.0.2.7")), 10, 56));
+        m->Engine->TimerTimer();
+        QCOMPARE(sink->sent.size(), 2);
+        QCOMPARE(sink->sent.at(1).summary, "Connection to 192.0.2.7 is back");
+        QCOMPARE(sink->sent.at(1).group, "192.0.2.7");
+    }
+
     void offSwitchSendsNothing() {
         setNotifications(false);
         echoes(15, false);

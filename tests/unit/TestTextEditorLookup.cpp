@@ -56,6 +56,15 @@ private slots:
         QCOMPARE(texteditor::commandFor(dirs, "/l")->arguments, QStringList({"--gnome", "/l"}));
     }
 
+    // The guide's viewer is found the same way, for its own type only.
+    void otherTypesHaveTheirOwnDefaults() {
+        entry("viewer.desktop", program.toUtf8() + " --pdf %f");
+        write("config/mimeapps.list", "[Default Applications]\napplication/pdf=viewer.desktop\n");
+        QCOMPARE(texteditor::commandFor(dirs, "/g.pdf", "application/pdf")->arguments,
+                 QStringList({"--pdf", "/g.pdf"}));
+        QVERIFY(!texteditor::commandFor(dirs, "/l"));
+    }
+
     void nothingKnown() {
         QVERIFY(!texteditor::commandFor(dirs, "/l"));
         // An entry whose program is missing is no editor.

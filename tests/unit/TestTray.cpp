@@ -75,17 +75,19 @@ private slots:
         QCOMPARE(status->picture(), Picture::LookingUp);
         QTRY_COMPARE(tray->icon()->toolTip(), "Linkvigil — gateway.test\nLooking up the host");
         f->lookup->complete(f->lookup->last().id, 0, inet::parse(QStringLiteral("192.0.2.1")));
-        QTRY_COMPARE(tray->icon()->toolTip(), "Linkvigil — gateway.test\nWaiting for the first reply");
+        QTRY_COMPARE(tray->icon()->toolTip(), "Linkvigil — gateway.test (192.0.2.1)\nWaiting for the first reply");
         QCOMPARE(status->picture(), Picture::Up);
 
         echoes(1, true, 12);
-        QCOMPARE(tray->icon()->toolTip(), "Linkvigil — gateway.test\nReliability 100 %\nLast round trip 12 ms");
+        QCOMPARE(tray->icon()->toolTip(),
+                 "Linkvigil — gateway.test (192.0.2.1)\nReliability 100 %\nLast round trip 12 ms");
         echoes(14, false);
         QCOMPARE(status->picture(), Picture::Up); // 30 % is not below
         echoes(1, false);
         QCOMPARE(status->picture(), Picture::Down);
-        QCOMPARE(tray->icon()->toolTip(),
-                 "Linkvigil — gateway.test\nReliability 25 % (connection lost)\nLast echo: Request timed out");
+        QCOMPARE(
+            tray->icon()->toolTip(),
+            "Linkvigil — gateway.test (192.0.2.1)\nReliability 25 % (connection lost)\nLast echo: Request timed out");
         echoes(46, true);
         QCOMPARE(status->picture(), Picture::Up);
 

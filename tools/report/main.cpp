@@ -10,10 +10,10 @@
 
 #include "ReportRange.h"
 
+#include "io/RealPath.h"
 #include "ledger/HostState.h"
 #include "report/Report.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -37,26 +37,14 @@ int complain(const QString& message, int code) {
     return code;
 }
 
-// The path with every link resolved, also for a file (or folders) not
-// made yet: the nearest folder that exists is resolved, the rest kept.
-QString realPath(const QString& path) {
-    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    QString rest;
-    while (!info.exists() && !info.isRoot()) {
-        rest = QLatin1Char('/') + info.fileName() + rest;
-        info = QFileInfo(info.absolutePath());
-    }
-    return QDir::cleanPath(info.canonicalFilePath() + rest);
-}
-
 // Why the report must not be written to `output`, or nothing: never over
 // the ledger or the files beside it, nor over a folder.
 QString refusedOutput(const QString& output, const QString& ledger) {
     if (QFileInfo(output).isDir())
         return QStringLiteral("%1 is a folder: name the PDF file to write").arg(output);
-    const QString target = realPath(output);
-    const QString ledgerFile = realPath(ledger);
-    const QString state = realPath(HostState::folder(ledgerFile));
+    const QString target = io::realPath(output);
+    const QString ledgerFile = io::realPath(ledger);
+    const QString state = io::realPath(HostState::folder(ledgerFile));
     if (target == ledgerFile || target.startsWith(ledgerFile + QLatin1Char('.')) ||
         target.startsWith(state + QLatin1Char('/')))
         return QStringLiteral("%1 is the outage ledger or a file beside it: name another file for the report")

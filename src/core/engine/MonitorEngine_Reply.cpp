@@ -37,6 +37,7 @@ void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
         return;
     }
     // 3.-5. Index, gauge, caption.
+    m_recent.add(answered);
     ReliabilityIndex = reliability::next(ReliabilityIndex, answered);
     const int percent = reliability::percent(ReliabilityIndex);
     emit progressChanged(percent);
@@ -89,6 +90,15 @@ void MonitorEngine::announceCrossing(bool up, TDateTime now, const QString& mess
     emit statusMessage(message);
     ConnectionUp = up;
     emit connectionChanged(up, message);
+    AlertCrossing crossing;
+    crossing.up = up;
+    crossing.host = m_echoHost;
+    crossing.address = Ping->ResolvedIP();
+    crossing.percent = reliability::percent(ReliabilityIndex);
+    crossing.at = now;
+    m_recent.describe(crossing);
+    m_recent.clear();
+    emit alertCrossed(crossing);
     if (m_options.LogChanges)
         WriteLog(QStringLiteral("%1: Reliability for \"%2\" %3")
                      .arg(stamps::LongStamp(now, Regional()), Ping->Address(),

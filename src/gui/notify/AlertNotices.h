@@ -1,7 +1,7 @@
 #pragma once
 
 #include "INotifications.h"
-#include "clock/Clock.h"
+#include "monitor/AlertCrossing.h"
 
 #include <QObject>
 
@@ -18,15 +18,17 @@ public:
 
     AlertNotices(const MonitorEngine& engine, INotifications& sink, QObject* parent = nullptr);
 
-    // The notice for a crossing: the host as typed, the index in per cent
-    // and the local time of day.
-    static DesktopNotice notice(bool up, const QString& host, int percent, TDateTime at);
+    // The notice for a crossing: the host as typed with its address, the
+    // index in per cent and the local time of day. A fall is "lost" when the
+    // last echoes all went unanswered, else "unreliable", with the share of
+    // echoes lost since the crossing before.
+    static DesktopNotice notice(const AlertCrossing& crossing);
 
 signals:
     void outagesRequested();
 
 private:
-    void crossed(bool up);
+    void crossed(const AlertCrossing& crossing);
 
     const MonitorEngine& m_engine;
     INotifications& m_sink;

@@ -5,6 +5,9 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -43,25 +46,30 @@ void DBusNotifications::notify(const DesktopNotice& notice) {
     if (!notice.category.isEmpty())
         hints.insert(QStringLiteral("category"), notice.category);
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Linkvigil") << m_currentId << QStringLiteral("linkvigil") << notice.summary << notice.body
-         << notice.actions << hints << -1;
+    call << QStringLiteral("Linkvigil") << m_shown.value(notice.group) << QStringLiteral("linkvigil") << notice.summary
+         << notice.body << notice.actions << hints << -1;
     auto* watcher = new QDBusPendingCallWatcher(connection->asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusPendingReply<uint> reply = *done;
-        const uint id = reply.isValid() ? reply.value() : 0;
-        if (id)
-            m_currentId = id;
-        emit delivered(id);
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, group = notice.group](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                const QDBusPendingReply<uint> reply = *done;
+                const uint id = reply.isValid() ? reply.value() : 0;
+                if (id) {
+                    m_currentId = id;
+                    m_shown.insert(group, id);
+                }
+                emit delivered(id);
+            });
 }
 
 void DBusNotifications::onActionInvoked(uint id, const QString& action) {
-    if (id && id == m_currentId)
+    if (id && std::find(m_shown.cbegin(), m_shown.cend(), id) != m_shown.cend())
         emit actionInvoked(action);
 }
 
 void DBusNotifications::onClosed(uint id, uint) {
     if (id == m_currentId)
         m_currentId = 0;
+    for (auto it = m_shown.begin(); it != m_shown.end();)
+        it = it.value() == id ? m_shown.erase(it) : std::next(it);
 }

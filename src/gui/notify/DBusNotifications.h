@@ -3,13 +3,15 @@
 #include "INotifications.h"
 
 #include <QDBusConnection>
+#include <QHash>
 
 #include <optional>
 
 // The desktop's notification service (org.freedesktop.Notifications) on the
 // session bus. The bus is reached at the first notice, not before; calls are
 // asynchronous, so a missing bus or service costs nothing and says nothing.
-// Each notice replaces the previous one while that is still on screen.
+// Each notice replaces the previous one of its group while that is still on
+// screen.
 class DBusNotifications : public INotifications {
     Q_OBJECT
 public:
@@ -17,7 +19,7 @@ public:
 
     void notify(const DesktopNotice& notice) override;
 
-    // The service's id of the notice on screen; 0 when none is known.
+    // The service's id of the last notice on screen; 0 when none is known.
     uint currentId() const { return m_currentId; }
 
 signals:
@@ -34,4 +36,5 @@ private:
 
     std::optional<QDBusConnection> m_bus;
     uint m_currentId = 0;
+    QHash<QString, uint> m_shown; // group -> id, while on screen
 };

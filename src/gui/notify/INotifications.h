@@ -14,6 +14,9 @@ struct DesktopNotice {
     QStringList actions;
     // The protocol's category hint, e.g. "network.disconnected"; empty for none.
     QString category;
+    // Notices of one group (the host they are about) take each other's place
+    // while on screen; those of other groups stand beside them.
+    QString group;
 };
 
 // Where the program's notifications go: the desktop's notification service,

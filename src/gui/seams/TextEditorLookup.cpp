@@ -11,8 +11,6 @@ namespace texteditor {
 
 namespace {
 
-const QString kMimeType = QStringLiteral("text/plain");
-
 // The keys of one group of a desktop-entry style file (mimeapps.list,
 // mimeinfo.cache, *.desktop); a later duplicate key does not replace the first.
 QHash<QString, QString> readGroup(const QString& path, const QString& group) {
@@ -219,16 +217,16 @@ std::optional<Command> expandExec(const QString& exec, const QString& path) {
     return command;
 }
 
-std::optional<Command> commandFor(const XdgDirs& dirs, const QString& path) {
+std::optional<Command> commandFor(const XdgDirs& dirs, const QString& path, const QString& mimeType) {
     QStringList candidates;
     const QStringList lists = mimeappsFiles(dirs);
     for (const char* group : {"Default Applications", "Added Associations"})
         for (const QString& list : lists)
-            candidates << listValue(readGroup(list, QString::fromLatin1(group)).value(kMimeType));
+            candidates << listValue(readGroup(list, QString::fromLatin1(group)).value(mimeType));
     for (const QString& data : dirs.dataDirs)
         candidates << listValue(
             readGroup(data + QStringLiteral("/applications/mimeinfo.cache"), QStringLiteral("MIME Cache"))
-                .value(kMimeType));
+                .value(mimeType));
     for (const QString& id : std::as_const(candidates)) {
         const QString entry = findEntry(dirs, id);
         if (entry.isEmpty())

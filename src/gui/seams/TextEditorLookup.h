@@ -5,8 +5,9 @@
 
 #include <optional>
 
-// Finds the desktop's default application for plain text (text/plain) as
-// desktops do, and builds its command line for one file. The file is always
+// Finds the desktop's default application for a type of file (plain text,
+// text/plain, unless told) as desktops do, and builds its command line for
+// one file. The file is always
 // handed over as a single argument of that program: it is never given to a
 // shell, nor to a handler chosen by its name or contents.
 namespace texteditor {
@@ -24,12 +25,14 @@ struct XdgDirs {
     static XdgDirs fromEnvironment();
 };
 
-// The command that opens `path` in the default text editor: the first
-// installed application of the text/plain defaults in the mimeapps.list
-// files, then of their added associations, then of the application folders'
-// caches. An editor that runs in a terminal is started in the desktop's
-// terminal emulator. Empty when no usable editor is known.
-std::optional<Command> commandFor(const XdgDirs& dirs, const QString& path);
+// The command that opens `path` in the default application for its type,
+// the text editor unless told: the first installed application of the
+// type's defaults in the mimeapps.list files, then of their added
+// associations, then of the application folders' caches. An application
+// that runs in a terminal is started in the desktop's terminal emulator.
+// Empty when no usable application is known.
+std::optional<Command> commandFor(const XdgDirs& dirs, const QString& path,
+                                  const QString& mimeType = QStringLiteral("text/plain"));
 
 // Splits a desktop entry's Exec value into program and arguments, with its
 // file field codes standing for `path` (appended when there is none).

@@ -2,6 +2,7 @@
 
 #include "engine/MonitorEngine.h"
 #include "monitor/Reliability.h"
+#include "text/Inet.h"
 
 TrayStatus::TrayStatus(const MonitorEngine& engine, QObject* parent) : QObject(parent), m_engine(engine) {
     const MonitorEngine* e = &engine;
@@ -35,7 +36,7 @@ TrayStatus::Picture TrayStatus::picture() const {
 QString TrayStatus::toolTip() const {
     if (!running())
         return QStringLiteral("Linkvigil — idle");
-    QString tip = QStringLiteral("Linkvigil — ") + m_engine.Host.trimmed();
+    QString tip = QStringLiteral("Linkvigil — ") + inet::hostLabel(m_engine.Host, m_engine.ResolvedIP());
     if (m_engine.MonitorState == Resolving)
         return tip + QStringLiteral("\nLooking up the host");
     if (m_engine.MonitorState == LookupFailed)
