@@ -7,8 +7,11 @@
 #include "widgets/TGauge.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 class TestMonitorNetns : public QObject {
     Q_OBJECT
@@ -108,6 +111,37 @@ private slots:
         m->Engine->SetOptions(options);
         watch(name);
         QTRY_COMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: ") + address);
+    }
+
+    // Stop pressed while an echo to a silent host waits acts at once, not at
+    // the time-out, and the echo it cut short counts as neither answered nor
+    // lost.
+    void stopDuringASilentEchoActsAtOnce() {
+        m->edTimeout->setText(QStringLiteral("5000"));
+        m->edTimeoutExit();
+        QVERIFY(QTest::qWaitForWindowExposed(m));
+        watch(QStringLiteral("192.0.2.2"));
+        QElapsedTimer clock;
+        qint64 pressed = -1;
+        qint64 stopped = -1;
+        const auto pressStop = [&] {
+            pressed = clock.elapsed();
+            QTest::mouseClick(m->windowHandle(), Qt::LeftButton, {}, m->StopButton->geometry().center());
+        };
+        connect(
+            m->Engine, &MonitorEngine::echoSent, this, [&] { QTimer::singleShot(1000, this, pressStop); },
+            Qt::SingleShotConnection);
+        connect(m->Engine, &MonitorEngine::runningChanged, this, [&](bool running) {
+            if (!running)
+                stopped = clock.elapsed();
+        });
+        clock.start();
+        m->StartButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(stopped >= 0, 8000);
+        qInfo("Stop acted %lld ms after the click", stopped - pressed);
+        QVERIFY2(stopped - pressed < 250, qPrintable(QString::number(stopped - pressed)));
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
+        QCOMPARE(m->Engine->ChartColumn, 0);
     }
 };
 

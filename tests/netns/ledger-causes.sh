@@ -203,11 +203,44 @@ expect held_up gap "" "Linkvigil was held up" 9.5 12
 # completes it with its end unknown.
 start killed
 during 3 host_blackholed stop KILL
-[[ -f "$dir/killed/Outages.csv.open" ]] || fail "killed: no Outages.csv.open after kill -9 in an outage"
+open=$dir/killed/Outages.state/$host.open
+[[ -f "$open" ]] || fail "killed: no $open after kill -9 in an outage"
 start killed
 stop TERM
-[[ ! -e "$dir/killed/Outages.csv.open" ]] || fail "killed: Outages.csv.open left after the next start"
+[[ ! -e "$open" ]] || fail "killed: $open left after the next start"
 expect killed outage "Beyond the gateway" "end unknown: Linkvigil was stopped" - - "$gateway" c0
+
+# Six hosts, each in an outage from the start, watched from one folder and
+# so sharing its ledger: after each of the kills every host's outage is
+# completed once, under its own name; a stop and a later start give every
+# host its own gap.
+shared=$dir/shared kills=8
+mkdir "$shared"
+for i in 2 3 4 5 6 7; do
+  printf '%s\n' "[Addresses]" "Count=1" "Address01=192.0.2.$i" "[Ping]" "Interval=200" "Timeout=500" \
+    "[Logging]" "UseLogging=1" "LogFile=h$i.log" "OutageEchoes=2" >"$shared/h$i.ini"
+done
+for ((round = 0; round <= kills; round++)); do
+  "$watch" "$shared" 2>>"$shared/watch.err" &
+  watch_pid=$!
+  sleep 2
+  if ((round < kills)); then stop KILL; else stop TERM; fi
+done
+sleep 2
+"$watch" "$shared" 2>>"$shared/watch.err" &
+watch_pid=$!
+sleep 2
+stop TERM
+for i in 2 3 4 5 6 7; do
+  rows=$(fields "$shared/Outages.csv" | awk -F'\037' -v h="192.0.2.$i" '$5 == h { print $1 "|" $13 }')
+  unknown=$(grep -c '^outage|.*end unknown' <<<"$rows" || true)
+  stopped=$(grep -c '^outage|.*ended by Stop' <<<"$rows" || true)
+  closed=$(grep -c '^gap|Linkvigil was closed$' <<<"$rows" || true)
+  ((unknown == kills && stopped == 2 && closed == 1)) ||
+    fail "shared 192.0.2.$i: $unknown outages ended unknown (want $kills), $stopped ended by Stop (want 2), $closed gaps (want 1)"
+  [[ ! -e "$shared/Outages.state/192.0.2.$i.open" ]] || fail "shared 192.0.2.$i: its outage is still open"
+done
+echo "== shared: $(($(wc -l <"$shared/Outages.csv") - 1)) rows for 6 hosts after $kills kills"
 
 # The connection log keeps to its own lines; the ledger stays out of it.
 for name in "${cases[@]}"; do

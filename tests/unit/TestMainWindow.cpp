@@ -1,6 +1,7 @@
 #include "AppTitle.h"
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "icmp/ReadyWaiter.h"
 #include "logform/TFileNameEdit.h"
 #include "text/Inet.h"
 #include "widgets/TBevelPanel.h"
@@ -8,15 +9,22 @@
 #include "widgets/TGauge.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 // The main window as a person sees it: the layout, the commands beside the
 // monitoring, the start-up order and the tool tips.
@@ -25,6 +33,18 @@ class TestMainWindow : public QObject {
 
     std::unique_ptr<MonitorFixture> f;
     TMainForm* m = nullptr;
+
+    // From now on every echo waits as one to a silent host does: for `ms`,
+    // or until it is interrupted, with the windows live meanwhile.
+    void echoesWait(int ms) {
+        const std::shared_ptr<int[]> pair(new int[2]{-1, -1}, [](int* fd) {
+            ::close(fd[0]);
+            ::close(fd[1]);
+            delete[] fd;
+        });
+        QVERIFY(socketpair(AF_UNIX, SOCK_DGRAM, 0, pair.get()) == 0);
+        f->echo->duringEcho = [pair, ms] { EventLoopWaiter().waitReady(pair[0], ms); };
+    }
 
     void create(const QByteArray& ini = {}) {
         f = std::make_unique<MonitorFixture>();
@@ -171,6 +191,22 @@ private slots:
         QVERIFY(f->shell.opened.isEmpty());
     }
 
+    // The desktop has no program for PDF documents: a box names the guide
+    // so that it can be opened by hand.
+    void helpWithoutAViewerSaysSo() {
+        const QString help = f->folder.filePath(QStringLiteral("linkvigil.pdf"));
+        QFile pdf(help);
+        QVERIFY(pdf.open(QIODevice::WriteOnly));
+        pdf.close();
+        f->shell.handlerKnown = false;
+        m->lbHelpClick();
+        QCOMPARE(f->shell.opened, QStringList{help});
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QVERIFY(f->boxes.shown[0].kind == IMessageBoxes::Kind::Error);
+        QVERIFY2(f->boxes.shown[0].text.contains(help), qPrintable(f->boxes.shown[0].text));
+        QCOMPARE(f->boxes.shown[0].buttons, int(IMessageBoxes::OK));
+    }
+
     void webInfoOpensTheShippedPage() {
         m->show();
         QVERIFY(QTest::qWaitForWindowExposed(m));
@@ -291,6 +327,86 @@ private slots:
         QCOMPARE(TApplication::ErrorBoxText(QString()), QString());
         QCOMPARE(TitleFromExecutable(QStringLiteral("/opt/x/LinkVigil.bin.exe")), QStringLiteral("Linkvigil"));
         QCOMPARE(TitleFromExecutable(QStringLiteral("/usr/bin/linkvigil")), QStringLiteral("linkvigil"));
+    }
+
+    // Stop pressed while an echo to a silent host waits: the echo ends at
+    // once and Stop is carried out. The echo counts as neither answered nor
+    // lost, and the next Start sends a new one.
+    void stopDuringAnEchoEndsItAtOnce_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("click") << "click";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("tray menu") << "tray";
+    }
+    void stopDuringAnEchoEndsItAtOnce() {
+        QFETCH(QString, how);
+        echoesWait(5000);
+        m->show();
+        QVERIFY(QTest::qWaitForWindowActive(m));
+        f->startWatching(QStringLiteral("192.0.2.7"));
+        const QRgb untouched = m->Chart.image().pixel(0, 1);
+        m->Panel1->setFocus();
+        QTimer::singleShot(100, this, [&] {
+            if (how == "click")
+                QTest::mouseClick(m->windowHandle(), Qt::LeftButton, {}, m->StopButton->geometry().center());
+            else if (how == "escape")
+                QTest::keyClick(m->windowHandle(), Qt::Key_Escape);
+            else
+                m->StopCommand();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        m->Engine->TimerTimer();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY(!m->StopButton->isEnabled() && !m->Engine->Running());
+        QCOMPARE(m->Engine->ReliabilityIndex, 1000);
+        QCOMPARE(m->Engine->ChartColumn, 0);
+        QCOMPARE(m->IPlabel->text(), QStringLiteral("IP-Address: 192.0.2.7"));
+        QCOMPARE(m->Chart.image().pixel(0, 1), untouched); // no lost echo's bar
+        QCOMPARE(m->Engine->MonitorState, Resolved);       // Start sends the next echo
+    }
+
+    // Clicks and typing in the settings dialog while two echoes in a row
+    // wait, the pointer moving on after them: other input does not end an
+    // echo, and afterwards every click has toggled its box and every key
+    // has reached its field, in order.
+    void inputDuringEchoesReachesTheDialog() {
+        echoesWait(300);
+        f->startWatching(QStringLiteral("192.0.2.7"));
+        LogForm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(LogForm));
+        LogForm->chUseLogging->setChecked(true); // shows the log's fields
+        LogForm->edPeriod->clear();
+        QWindow* dialog = LogForm->windowHandle();
+        const auto at = [](QWidget* w) { return w->mapTo(w->window(), QPoint(4, w->height() / 2)); };
+        const auto click = [&](QWidget* w) { QTest::mouseClick(dialog, Qt::LeftButton, {}, at(w)); };
+        QCheckBox* const boxes[] = {LogForm->chbRepeatWarn, LogForm->chLogChanges, LogForm->chPreferIPv6};
+        const bool before[] = {boxes[0]->isChecked(), boxes[1]->isChecked(), boxes[2]->isChecked()};
+        const auto echoWith = [&](const std::function<void()>& input) {
+            QTimer::singleShot(50, this, [&] {
+                input();
+                QTest::mouseMove(dialog, QPoint(2, 2));
+            });
+            QElapsedTimer clock;
+            clock.start();
+            m->Engine->TimerTimer();
+            QVERIFY2(clock.elapsed() >= 290, qPrintable(QString::number(clock.elapsed())));
+        };
+        echoWith([&] {
+            click(boxes[0]);
+            click(LogForm->edPeriod);
+            QTest::keyClick(dialog, Qt::Key_1);
+            QTest::keyClick(dialog, Qt::Key_2);
+        });
+        echoWith([&] {
+            QTest::keyClick(dialog, Qt::Key_3); // the field still has the focus
+            click(boxes[1]);
+            click(boxes[2]);
+        });
+        QCOMPARE(LogForm->edPeriod->text(), QString());
+        QTRY_COMPARE(LogForm->edPeriod->text(), QStringLiteral("123"));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(boxes[i]->isChecked() != before[i], qPrintable(boxes[i]->objectName()));
     }
 };
 

@@ -1,9 +1,12 @@
 #include "icmp/ReadyWaiter.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -73,6 +76,77 @@ private slots:
         QCoreApplication::sendPostedEvents(); // the held keys come first, as in the event loop
         QTest::keyClick(&field, Qt::Key_C);
         QCOMPARE(field.text(), QStringLiteral("abc"));
+    }
+
+    // A release that comes after the wait, before the held press is handed
+    // on, waits behind it: the click is not lost, nor the box left down.
+    void releaseAfterTheWaitFollowsItsPress() {
+        QCheckBox box(QStringLiteral("box"));
+        box.show();
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        EventLoopWaiter waiter;
+        QTimer::singleShot(30, this, [&] { QTest::mousePress(&box, Qt::LeftButton, {}, QPoint(4, 4)); });
+        QVERIFY(!waiter.waitReady(fds[0], 100));
+        QTest::mouseRelease(&box, Qt::LeftButton, {}, QPoint(4, 4));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(box.isChecked());
+        QVERIFY(!box.isDown());
+    }
+
+    // A held click that opens a dialog: the rest of the held input is
+    // handed on in the dialog's loop, and the dialog takes input as usual
+    // instead of waiting behind its own caller.
+    void dialogOpenedByHeldInputTakesInput() {
+        QPushButton open(QStringLiteral("open"));
+        QLineEdit field;
+        open.show();
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        QString fieldMeanwhile = QStringLiteral("unset");
+        QString typedInDialog;
+        connect(&open, &QPushButton::clicked, this, [&] {
+            QDialog dialog;
+            auto* own = new QLineEdit(&dialog);
+            QTimer::singleShot(50, &dialog, [&] {
+                fieldMeanwhile = field.text();
+                QTest::keyClicks(own, QStringLiteral("x"));
+                typedInDialog = own->text();
+                dialog.accept();
+            });
+            dialog.exec();
+        });
+        EventLoopWaiter waiter;
+        QTimer::singleShot(30, this, [&] {
+            QTest::mouseClick(&open, Qt::LeftButton);
+            QTest::keyClicks(&field, QStringLiteral("ab"));
+        });
+        QVERIFY(!waiter.waitReady(fds[0], 100));
+        QTRY_COMPARE(typedInDialog, QStringLiteral("x"));
+        QCOMPARE(fieldMeanwhile, QStringLiteral("ab"));
+    }
+
+    // A held event can end the wait at once (Stop does): the wait returns,
+    // abandoned() tells the caller this once, and the event itself is
+    // still handed on afterwards. The next wait waits again.
+    void heldInputCanEndTheWait() {
+        QLineEdit field;
+        field.show();
+        QVERIFY(QTest::qWaitForWindowActive(&field));
+        const int watch =
+            EventLoopWaiter::watchHeldInput([](QObject*, const QEvent&) { EventLoopWaiter::interruptWait(); });
+        EventLoopWaiter waiter;
+        QTimer::singleShot(50, this, [&] { QTest::keyClick(&field, Qt::Key_A); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!waiter.waitReady(fds[0], 10000));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(waiter.abandoned());
+        EventLoopWaiter::unwatchHeldInput(watch);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(field.text(), QStringLiteral("a"));
+        clock.restart();
+        QVERIFY(!waiter.waitReady(fds[0], 100));
+        QVERIFY(clock.elapsed() >= 95 && !waiter.abandoned());
     }
 
     void returnsWhenDataArrives() {

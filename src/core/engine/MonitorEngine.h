@@ -5,6 +5,7 @@
 #include "ledger/HostState.h"
 #include "ledger/OutageTracker.h"
 #include "log/LogFile.h"
+#include "monitor/AlertCrossing.h"
 #include "settings/MonitorProfile.h"
 #include "text/Regional.h"
 
@@ -121,8 +122,8 @@ public:
     void StartButtonClick();
     void StopButtonClick();
     // Ends the echo being waited for at once, for Stop pressed during the
-    // wait: the echo counts as neither answered nor lost, and the next tick
-    // sends the next one. Returns whether an echo was ended.
+    // wait: the echo counts as neither answered nor lost, and the cycle's
+    // next tick sends a new one. Returns whether an echo was ended.
     bool InterruptEcho();
     bool Running() const;
     // Ends the repeating warning sound: the warning was confirmed.
@@ -165,6 +166,8 @@ signals:
     void warningCleared();
     // The index crossed 30 % downwards (false) or 70 % upwards (true).
     void connectionChanged(bool up, const QString& message);
+    // The same crossing as a value, naming the host it is about.
+    void alertCrossed(const AlertCrossing& crossing);
     // An echo left, and what became of it.
     void echoSent();
     void echoFinished(const EchoResult& result, const QString& statusText);
@@ -210,6 +213,8 @@ private:
     bool m_lookupFailing = false; // reported, and not found since
     bool m_shutDown = false;
     bool m_stopAfterEcho = false; // Stop came while an echo was waited for
+    QString m_echoHost;           // the host as typed when the echo left
+    RecentEchoes m_recent;
     std::unique_ptr<IAsyncEcho> m_gatewayProbe;
     std::vector<std::uint8_t> m_probeData;
     std::int64_t m_lastDiagnosisMs = 0;

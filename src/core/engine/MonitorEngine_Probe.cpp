@@ -137,6 +137,7 @@ void MonitorEngine::StartButtonClick() {
     PeriodStart = Clock().Now();
     PeriodEnd = PeriodStart + PeriodLength;
     ReliabilityIndex = 1000;
+    m_recent.clear();
     // The gauge starts empty; the index is full.
     emit progressChanged(0);
 }
@@ -155,8 +156,10 @@ void MonitorEngine::StopButtonClick() {
     emit runningChanged(false);
 }
 
+// Only the tick that sent the echo waits for it, in state Waiting; the ping
+// component knows whether it still does.
 bool MonitorEngine::InterruptEcho() {
-    return TickBusy && MonitorState == Waiting && Ping->InterruptEcho();
+    return TickBusy && Ping->InterruptEcho();
 }
 
 bool MonitorEngine::Running() const {

@@ -3,6 +3,7 @@
 #include "GaiResolver.h"
 #include "IcmpWire.h"
 #include "LinuxIcmpSocket.h"
+#include "ReadyWaiter.h"
 #include "text/Inet.h"
 
 #include <algorithm>
@@ -38,6 +39,16 @@ void TICMP::CancelEcho() {
     if (m_channel && m_pending)
         m_channel->cancel();
     m_pending = false;
+}
+
+bool TICMP::InterruptEcho() {
+    if (!m_waiting)
+        return false;
+    if (!m_interrupted) {
+        m_interrupted = true;
+        EventLoopWaiter::interruptWait();
+    }
+    return true;
 }
 
 void TICMP::SetAddress(const QString& address) {
@@ -126,6 +137,7 @@ void TICMP::finish(const EchoResult& outcome) {
 
 int TICMP::SendEcho() {
     CancelEcho();
+    m_interrupted = false;
     m_lastStatus = 0;
     if (!m_addressResolved)
         ResolveAddress();
@@ -152,7 +164,13 @@ int TICMP::SendEcho() {
         m_channel->start(request(m_data), [this](const EchoResult& result) { finish(result); });
         return 0;
     }
+    m_waiting = true;
     outcome = m_transport->echo(request(m_data));
+    m_waiting = false;
+    if (m_interrupted) {
+        m_lastNanos = -1;
+        return 0;
+    }
     finish(outcome);
     return outcome.replies;
 }

@@ -48,6 +48,13 @@ public:
     // an OnEchoReply.
     void CancelEcho();
     bool EchoPending() const { return m_pending; }
+    // Ends the echo that a blocking transport is waiting for, from an event
+    // handled during the wait (Stop): the wait ends at once and SendEcho()
+    // returns 0 without an OnEchoReply, as for a cancelled echo; the echo
+    // has no outcome. Returns whether an echo was being waited for.
+    bool InterruptEcho();
+    // Whether the last echo ended so.
+    bool EchoInterrupted() const { return m_interrupted; }
     QString StatusText() const;
     static QString StatusText(std::uint32_t status);
 
@@ -97,6 +104,8 @@ private:
     std::vector<std::uint8_t> m_data; // the payload of the echo out
     std::int64_t m_lastNanos = -1;
     bool m_pending = false;
+    bool m_waiting = false; // inside the blocking transport's echo
+    bool m_interrupted = false;
     std::shared_ptr<IHostResolver> m_resolver;
     TIcmpEchoReply m_lastReply;
     QString m_address;

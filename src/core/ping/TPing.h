@@ -36,6 +36,9 @@ public:
 
     int SendEcho() { return m_icmp->SendEcho(); }
     void CancelEcho() { m_icmp->CancelEcho(); }
+    // Ends the echo being waited for at once; it raises no OnEchoReply.
+    bool InterruptEcho() { return m_icmp->InterruptEcho(); }
+    bool EchoInterrupted() const { return m_icmp->EchoInterrupted(); }
     std::int64_t LastRoundTripNanos() const { return m_icmp->LastRoundTripNanos(); }
     void LastReply(TIcmpEchoReply& reply) const { reply = m_icmp->LastReply(); }
     QString StatusText() const { return m_icmp->StatusText(); }

@@ -6,6 +6,7 @@
 #include "Forms.h"
 #include "TApplication.h"
 #include "engine/MonitorEngine.h"
+#include "icmp/ReadyWaiter.h"
 #include "resources/Icons.h"
 #include "settings/SettingsKeys.h"
 #include "widgets/TBevelPanel.h"
@@ -25,8 +26,11 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
+#include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -71,6 +75,106 @@ QLabel* legend(QWidget* parent, const char* name, const char* text, QRect geomet
     label->setAlignment(Qt::AlignRight | Qt::AlignTop);
     return label;
 }
+
+// Input that comes while an echo waits is handed on once it is over. Qt
+// keeps updating the points of the pointer events it has delivered, copies
+// included, with where the pointer went since: handed on as they were held,
+// a click would land where the pointer is by then and miss its check box. So
+// mouse and wheel events are made anew from their values when handed on.
+EventLoopWaiter::InputReplay replayInput(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: {
+        const auto& e = static_cast<const QMouseEvent&>(event);
+        // Widgets get the double click that follows such a press, not the
+        // press itself: a spin box would step three times.
+        if (e.flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+            return {};
+        return [type = e.type(), local = e.position(), scene = e.scenePosition(), global = e.globalPosition(),
+                button = e.button(), buttons = e.buttons(), modifiers = e.modifiers(), source = e.source(),
+                device = e.pointingDevice(), stamp = e.timestamp()](QObject* receiver) {
+            QMouseEvent again(type, local, scene, global, button, buttons, modifiers, source, device);
+            again.setTimestamp(stamp);
+            QCoreApplication::sendEvent(receiver, &again);
+        };
+    }
+    case QEvent::Wheel: {
+        const auto& e = static_cast<const QWheelEvent&>(event);
+        return [local = e.position(), global = e.globalPosition(), pixels = e.pixelDelta(), angle = e.angleDelta(),
+                buttons = e.buttons(), modifiers = e.modifiers(), phase = e.phase(), inverted = e.inverted(),
+                source = e.source(), device = e.pointingDevice(), stamp = e.timestamp()](QObject* receiver) {
+            QWheelEvent again(local, global, pixels, angle, buttons, modifiers, phase, inverted, source, device);
+            again.setTimestamp(stamp);
+            QCoreApplication::sendEvent(receiver, &again);
+        };
+    }
+    default:
+        return EventLoopWaiter::replayClone(event);
+    }
+}
+
+// Stop pressed while an echo waits is held back like all input and carried
+// out once the echo is over, but that echo ends at once for it, as it does
+// when the window closes. What presses Stop: a click on it, through the
+// window or on the button itself; Escape; Space or Enter on the focused
+// button.
+class StopDuringEcho : public QObject {
+public:
+    explicit StopDuringEcho(TMainForm* form)
+        : QObject(form), m_form(form), m_watch(EventLoopWaiter::watchHeldInput(
+                                           [this](QObject* receiver, const QEvent& event) { held(receiver, event); })) {
+    }
+    StopDuringEcho(const StopDuringEcho&) = delete;
+    StopDuringEcho& operator=(const StopDuringEcho&) = delete;
+    ~StopDuringEcho() override { EventLoopWaiter::unwatchHeldInput(m_watch); }
+
+private:
+    void held(QObject* receiver, const QEvent& event) {
+        QPushButton* stop = m_form->StopButton;
+        if (!m_form->Engine || !stop->isEnabled() || !inWindow(receiver))
+            return;
+        switch (event.type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            const auto& mouse = static_cast<const QMouseEvent&>(event);
+            if (mouse.button() != Qt::LeftButton)
+                return;
+            const bool onStop = stop->rect().contains(stop->mapFromGlobal(mouse.globalPosition().toPoint()));
+            if (event.type() == QEvent::MouseButtonPress) {
+                m_pressedOnStop = onStop;
+                return;
+            }
+            // Pressed while held back, or before the echo.
+            const bool pressed = std::exchange(m_pressedOnStop, false) || stop->isDown();
+            if (onStop && pressed)
+                m_form->Engine->InterruptEcho();
+            return;
+        }
+        case QEvent::KeyPress: {
+            const int key = static_cast<const QKeyEvent&>(event).key();
+            const bool focused = QApplication::focusWidget() == stop;
+            if (key == Qt::Key_Escape ||
+                (focused && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)))
+                m_form->Engine->InterruptEcho();
+            return;
+        }
+        default:
+            return;
+        }
+    }
+
+    bool inWindow(QObject* receiver) const {
+        if (receiver == m_form->windowHandle())
+            return true;
+        return receiver->isWidgetType() && static_cast<QWidget*>(receiver)->window() == m_form;
+    }
+
+    TMainForm* m_form;
+    int m_watch;
+    bool m_pressedOnStop = false;
+};
 
 } // namespace
 
@@ -205,6 +309,8 @@ void TMainForm::createControls() {
     connect(qApp, &QApplication::focusChanged, this, &TMainForm::focusChanged);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+    EventLoopWaiter::setInputCopy(replayInput);
+    new StopDuringEcho(this);
 }
 
 // The monitor's start-up: the settings, the first averaging window, the
