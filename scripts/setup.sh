@@ -15,6 +15,7 @@ packages=(
   clang                          # the fuzz target (libFuzzer)
   clang-format                   # the formatting check
   poppler-utils                  # pdftotext and pdftoppm, to read back the outage report in its tests
+  tzdata                         # the report tests' time zones (Santiago, Berlin)
   xvfb dbus-daemon x11-utils     # the desktop tests: a virtual X server, a private session bus, xwininfo
   dunst trayer                   # a real notification service and a real system tray for them
   dbus-x11                       # dbus-launch, as on a desktop: the no-bus test must not autolaunch a bus

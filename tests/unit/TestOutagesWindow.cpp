@@ -1,11 +1,13 @@
 #include "ScriptedFileDialogs.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestMain.h"
+#include "ledger/HostState.h"
 #include "ledger/LedgerFile.h"
 #include "outages/OutagesModel.h"
 #include "outages/TOutagesForm.h"
 #include "outages/TPeriodDialog.h"
 
+#include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
 #include <QHeaderView>
@@ -171,6 +173,53 @@ private slots:
         form->btnExportTable->click();
         QCOMPARE(dialogs.calls.size(), 3);
         QVERIFY(boxes.errors.isEmpty());
+    }
+
+    // Hosts whose logs share a folder share the ledger: the window shows its
+    // own host's rows and totals, lists every host, and counts the time a
+    // stopped host is not watched up to now.
+    void showsOneHostOfASharedLedger() {
+        LedgerRow other = row(1800, 660, cause::BeyondGateway);
+        other.host = QStringLiteral("[FD77:0:0::2]");
+        other.address = QStringLiteral("fd77::2");
+        useLedger({row(3600, 600, cause::LocalNetwork), other});
+        QCOMPARE(form->tvRows->model()->rowCount(), 1);
+        QCOMPARE(value("lbDowntime_24h"), QStringLiteral("10 min 00 s"));
+        QStringList hosts;
+        for (int i = 0; i < form->cbHost->count(); ++i)
+            hosts << form->cbHost->itemText(i);
+        QCOMPARE(hosts, (QStringList{"router.lan", "[FD77:0:0::2] (fd77::2)", "All hosts"}));
+        // A row of another host that arrives is not shown.
+        form->addRow(other);
+        QCOMPARE(form->tvRows->model()->rowCount(), 1);
+
+        form->showHost(QString()); // all hosts: every row, no sums
+        QCOMPARE(form->tvRows->model()->rowCount(), 2);
+        QCOMPARE(value("lbDowntime_24h"), QStringLiteral("0 s"));
+        QVERIFY(!form->btnExportReport->isEnabled());
+        form->showHost(QStringLiteral("[FD77:0:0::2]"));
+        QCOMPARE(form->tvRows->model()->rowCount(), 1);
+        QCOMPARE(cell(0, OutagesModel::Host), QStringLiteral("[FD77:0:0::2] (fd77::2)"));
+
+        // Stopped a quarter of an hour ago: not watched since, up to now.
+        form->showHost(QStringLiteral("router.lan"));
+        HostState(ledger, QStringLiteral("router.lan"))
+            .writeStamp({now.addDays(-1), now.addSecs(-900), HostState::Watching::Stopped});
+        form->refresh();
+        QCOMPARE(value("lbGaps_24h"), QStringLiteral("15 min 00 s"));
+        QCOMPARE(form->tvRows->model()->rowCount(), 2);
+        QCOMPARE(cell(0, OutagesModel::Note), QStringLiteral("Linkvigil was stopped"));
+    }
+
+    void keepsItsPlace() {
+        form->setGeometryText(QStringLiteral("40,50,700,420"));
+        QVERIFY(form->placed());
+        QCOMPARE(form->geometryText(), QStringLiteral("40,50,700,420"));
+        TOutagesForm fresh(nullptr, &dialogs);
+        for (const QString& text :
+             {QString(), QStringLiteral("1,2,3"), QStringLiteral("a,b,c,d"), QStringLiteral("90000,90000,700,420")})
+            fresh.setGeometryText(text);
+        QVERIFY(!fresh.placed());
     }
 
     void periodDialogOffersTheLast30DaysUpToNow() {

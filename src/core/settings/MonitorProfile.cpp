@@ -40,6 +40,7 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     o.DesktopNotifications = ini.ReadBool(Desktop, settings::Notifications, o.DesktopNotifications);
     p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
+    p.OutagesWindow = ini.ReadString(Desktop, settings::OutagesWindow, QString()).trimmed();
     return p;
 }
 
@@ -67,6 +68,8 @@ void MonitorProfile::Save(TIniFile& ini, QChar decimalSeparator) const {
     ini.WriteBool(Ping, settings::PreferIPv6, Options.PreferIPv6);
     ini.WriteBool(Desktop, settings::MinimiseToTray, Options.MinimiseToTray);
     ini.WriteBool(Desktop, settings::Notifications, Options.DesktopNotifications);
+    if (!OutagesWindow.isEmpty())
+        ini.WriteString(Desktop, settings::OutagesWindow, OutagesWindow);
     // The metrics address is set by hand in the file and never written:
     // a file without the section stays without it.
 }

@@ -57,6 +57,9 @@ struct MonitorProfile {
     MonitorOptions Options;
     // [Metrics]: where to serve the metrics, "ADDR:PORT"; empty for nowhere.
     QString MetricsListen;
+    // [Desktop]: where the Outages window was, "X,Y,WIDTH,HEIGHT"; empty
+    // until it has been shown, and then not written.
+    QString OutagesWindow;
 
     // Reads every key: first the main window's (addresses, probe, logging,
     // period, size limit), then the dialog's. A missing log name is

@@ -41,6 +41,7 @@ inline const QString PreferIPv6 = QStringLiteral("PreferIPv6");
 inline const QString Desktop = QStringLiteral("Desktop");
 inline const QString MinimiseToTray = QStringLiteral("MinimiseToTray");
 inline const QString Notifications = QStringLiteral("Notifications");
+inline const QString OutagesWindow = QStringLiteral("OutagesWindow");
 
 // The host an empty settings file starts with.
 inline const QString DefaultHost = QStringLiteral("www.kernel.org");

@@ -86,6 +86,8 @@ public:
     QString SettingsFileName;
     // Where the settings file asks the metrics to be served; empty: nowhere.
     QString MetricsListen;
+    // Where the Outages window goes when first shown, from the settings file.
+    QString OutagesGeometry;
     // Tool tips; Start switches them off for the rest of the run.
     bool ShowHint = true;
 

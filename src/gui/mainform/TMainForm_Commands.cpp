@@ -50,6 +50,8 @@ void TMainForm::lbOutagesClick() {
     if (!OutagesForm)
         return;
     OutagesForm->setLedger(LedgerFile::ledgerPath(Engine->LogFilePath()), Engine->Host);
+    if (!OutagesForm->placed())
+        OutagesForm->setGeometryText(OutagesGeometry);
     OutagesForm->show();
     OutagesForm->raise();
     OutagesForm->activateWindow();

@@ -1,7 +1,9 @@
 // The settings file: the load at start-up and the save that writes every key.
 
+#include "Forms.h"
 #include "TApplication.h"
 #include "TMainForm.h"
+#include "outages/TOutagesForm.h"
 #include "seams/IMessageBoxes.h"
 #include "settings/MonitorProfile.h"
 #include "settings/TIniFile.h"
@@ -54,6 +56,7 @@ void TMainForm::LoadSettings() {
     const MonitorProfile profile =
         MonitorProfile::Load(ini, ProgramDirectory + QStringLiteral("Connect.log"), Regional().decimalSeparator);
     MetricsListen = profile.MetricsListen;
+    OutagesGeometry = profile.OutagesWindow;
     const QString error = Engine->ApplyProfile(profile);
     if (!error.isEmpty())
         TApplication::ShowException(error);
@@ -71,6 +74,9 @@ void TMainForm::SaveButtonClick(QObject* Sender) {
     ini.BeginUpdate();
     MonitorProfile profile = Engine->Profile();
     profile.LogFile = storedLogName(ProgramDirectory, profile.LogFile);
+    if (OutagesForm && OutagesForm->placed())
+        OutagesGeometry = OutagesForm->geometryText();
+    profile.OutagesWindow = OutagesGeometry;
     profile.Save(ini, Regional().decimalSeparator);
     ini.Commit();
 }

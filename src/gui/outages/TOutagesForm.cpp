@@ -10,10 +10,12 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
@@ -101,6 +103,8 @@ TOutagesForm::TOutagesForm(QWidget* parent, IFileDialogs* dialogs)
     layout->addWidget(lbNote);
     layout->addLayout(buttons);
 
+    // Rows that arrive widen their columns as they need.
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, tvRows, &QTableView::resizeColumnsToContents);
     m_timer->setInterval(kRefreshMs);
     connect(m_timer, &QTimer::timeout, this, &TOutagesForm::refresh);
     refresh();
@@ -203,7 +207,35 @@ void TOutagesForm::refresh() {
     totals->showTotals(m_model->rowsUntilNow(), now, since);
 }
 
+QString TOutagesForm::geometryText() const {
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+void TOutagesForm::setGeometryText(const QString& text) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4)
+        return;
+    int values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return;
+    }
+    const QRect wanted(values[0], values[1], values[2], values[3]);
+    if (wanted.width() < minimumSizeHint().width() / 2 || wanted.height() < minimumSizeHint().height() / 2)
+        return;
+    // A place on a screen that is no longer there is not taken.
+    const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen)
+        return;
+    setGeometry(wanted.intersected(screen->availableGeometry()).isEmpty() ? QRect(QPoint(), wanted.size()) : wanted);
+    m_placed = true;
+}
+
 void TOutagesForm::showEvent(QShowEvent* event) {
+    m_placed = true;
     refresh();
     m_timer->start();
     QDialog::showEvent(event);

@@ -50,6 +50,13 @@ public:
     void setInProgress(const std::optional<LedgerRow>& row);
     void setWatchedSince(const QDateTime& since);
 
+    // Where the window is, "X,Y,WIDTH,HEIGHT", for the settings file; and
+    // placing it there (text that is no such place, or one off every
+    // screen, is ignored). Placed once shown or set.
+    QString geometryText() const;
+    void setGeometryText(const QString& text);
+    bool placed() const { return m_placed; }
+
     // Where "now" comes from: the system clock unless set.
     void setClock(std::function<QDateTime()> now);
     // Asks for the period of an export, titled as the export; the period
@@ -99,4 +106,5 @@ private:
     QString m_readNote;
     QDateTime m_watchedSince;
     bool m_watchedSinceSet = false;
+    bool m_placed = false;
 };
