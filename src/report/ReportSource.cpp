@@ -38,8 +38,14 @@ Source gather(const QString& ledgerPath, const QString& host, const QDateTime& f
             source.rows.append(row);
 
     const ledger::Watch watch = ledger::watchOf(ledgerPath, host, now);
-    if (watch.notWatched && ledger::overlaps(*watch.notWatched, readFrom, source.to))
-        source.rows.append(*watch.notWatched);
+    if (watch.notWatched && ledger::overlaps(*watch.notWatched, readFrom, source.to)) {
+        // Not watched up to the end of the period, as far as it tells.
+        LedgerRow gap = *watch.notWatched;
+        gap.end = std::min(gap.end, source.to);
+        gap.durationMs = gap.start.msecsTo(gap.end);
+        gap.address = source.address;
+        source.rows.append(gap);
+    }
     // Watched since the first start here, or since its first row where that
     // is earlier (a ledger of an earlier version).
     QDateTime since = watch.since;

@@ -237,6 +237,12 @@ private slots:
         // echo, saying so, and the first host's watch ends there.
         again->TimerTimer(); // resolves
         lose(*again, 2);
+        // Text being typed is no host yet: the echoes still go to the one
+        // looked up, and are its.
+        again->Host = QStringLiteral("192.0.2.");
+        lose(*again, 1);
+        QCOMPARE(LedgerFile::read(ledger).size(), 3);
+        QVERIFY(!HostState(ledger, QStringLiteral("192.0.2.")).readStamp().valid());
         again->Host = QStringLiteral("192.0.2.2");
         again->cbConnectToExit();
         again->TimerTimer(); // the new host's first echo

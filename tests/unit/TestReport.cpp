@@ -157,6 +157,26 @@ private slots:
         QVERIFY(error.contains(missing));
     }
 
+    // The report of one host of a shared ledger: its own rows, a period
+    // begun where its record begins, and no watched time it cannot know.
+    void gathersOneHostsRowsOnly() {
+        const QString ledger = dir.filePath(QStringLiteral("Outages.csv"));
+        LedgerRow other = row(at(2, 1), 3600, cause::Refused);
+        other.host = QStringLiteral("other.test");
+        writeLedger(ledger, sample() + QList<LedgerRow>{other});
+        const QDateTime now = at(4, 0);
+        report::Source mine = report::gather(ledger, QStringLiteral("example.test"), at(1, 0).addDays(-400), now, now);
+        QCOMPARE(mine.rows, sample());
+        QCOMPARE(mine.from, at(1, 3)); // its first row: no stamp of an earlier version
+        QCOMPARE(mine.watchedSince, at(1, 3));
+        QCOMPARE(mine.remarks.size(), 1);
+        QVERIFY(mine.remarks[0].contains(QStringLiteral("where the ledger's record of this host begins")));
+        const report::Source none = report::gather(ledger, QStringLiteral("never.test"), at(1, 0), now, now);
+        QVERIFY(none.rows.isEmpty());
+        QCOMPARE(none.watchedSince, now);
+        QVERIFY(none.remarks.join(u' ').contains(QStringLiteral("no availability is given")));
+    }
+
     void csvHoldsTheRowsOfThePeriodOnly() {
         const QList<LedgerRow> rows{
             row(at(1, 23), 3600, cause::Offline),          // ends where the period begins

@@ -19,7 +19,7 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent) : 
     Ping->OnEchoReply = [this](QObject* sender, TICMP* icmp, int error) { PingEchoReply(sender, icmp, error); };
     Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
     Ping->OnEchoRequest = [this](QObject*, TICMP*) {
-        m_echoHost = Host;
+        m_echoHost = m_watchedHost;
         trackSent();
         emit echoSent();
     };

@@ -147,6 +147,9 @@ public:
     void AlignToDay();
     // The resolved address of the host, empty before a lookup.
     QString ResolvedIP() const;
+    // The host as typed whose address the echoes go to: the text of the
+    // address box may already be another one, not yet looked up.
+    const QString& WatchedHost() const { return m_watchedHost; }
 
 signals:
     void captionChanged(const QString& caption);
@@ -213,6 +216,8 @@ private:
     bool m_lookupFailing = false; // reported, and not found since
     bool m_shutDown = false;
     bool m_stopAfterEcho = false; // Stop came while an echo was waited for
+    QString m_lookupHost;         // the host as typed whose lookup is under way
+    QString m_watchedHost;        // the host as typed whose address the echoes go to
     QString m_echoHost;           // the host as typed when the echo left
     RecentEchoes m_recent;
     std::unique_ptr<IAsyncEcho> m_gatewayProbe;

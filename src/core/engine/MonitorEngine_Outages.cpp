@@ -35,12 +35,12 @@ void MonitorEngine::trackSent() {
     // The first echo to another host ends the watch of the one before: its
     // outage, and its watched time.
     if (m_ledgerActive && m_hostLedger &&
-        (m_hostLedger->host() != Host || m_hostLedger->path() != LedgerFile::ledgerPath(LogFilePath()))) {
+        (m_hostLedger->host() != m_watchedHost || m_hostLedger->path() != LedgerFile::ledgerPath(LogFilePath()))) {
         Outages.stop(m_services.stopwatch->now(), QStringLiteral("ended: host changed"));
         endLedger(HostState::Watching::Switched);
         beginLedger();
     }
-    Outages.setHost(Host, Ping->ResolvedIP());
+    Outages.setHost(m_watchedHost, Ping->ResolvedIP());
     Outages.echoSent(m_services.stopwatch->now());
 }
 
@@ -103,8 +103,8 @@ void MonitorEngine::diagnose() {
 // completed and the time the host was not watched becomes a gap.
 void MonitorEngine::beginLedger() {
     const QString path = LedgerFile::ledgerPath(LogFilePath());
-    if (!m_hostLedger || m_hostLedger->path() != path || m_hostLedger->host() != Host) {
-        m_hostLedger = std::make_unique<HostLedger>(path, Host);
+    if (!m_hostLedger || m_hostLedger->path() != path || m_hostLedger->host() != m_watchedHost) {
+        m_hostLedger = std::make_unique<HostLedger>(path, m_watchedHost);
         m_hostLedger->onFailure = [this](const QString& message) {
             emit statusMessage(message);
             emit ledgerFailed(message);

@@ -73,6 +73,7 @@ void MonitorEngine::TimerTimer() {
 void MonitorEngine::startLookup() {
     MonitorState = Resolving;
     setAddressText(QStringLiteral("Resolving host-address.."));
+    m_lookupHost = Host;
     Ping->StartDnsLookup(Host);
 }
 
@@ -96,6 +97,7 @@ void MonitorEngine::PingDnsLookupDone(QObject*, std::uint16_t Error) {
         return;
     }
     m_lookupFailing = false;
+    m_watchedHost = m_lookupHost;
     MonitorState = Resolved;
     setAddressText(QStringLiteral("IP-Address: ") + Ping->DnsLookupResult());
     Ping->SetAddress(Ping->DnsLookupResult());
@@ -130,6 +132,8 @@ QString MonitorEngine::ResolvedIP() const {
 void MonitorEngine::StartButtonClick() {
     emit statusCleared();
     trackerSettings();
+    // Start watches the host typed; its first tick looks it up.
+    m_watchedHost = Host;
     if (m_services.stopwatch)
         beginLedger();
     Timer->SetEnabled(true);

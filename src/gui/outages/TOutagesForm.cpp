@@ -128,6 +128,10 @@ void TOutagesForm::showHost(const QString& host) {
 void TOutagesForm::reload() {
     const ledger::HostRows read = ledger::readHost(m_ledgerPath, {m_host, {}, {}, MaxRows});
     m_firstStart = read.firstStart;
+    m_hostAddress.clear();
+    for (const ledger::KnownHost& known : read.hosts)
+        if (known.host == m_host)
+            m_hostAddress = known.address;
     fillHosts(read.hosts);
     m_model->setRows(read.rows);
     m_model->setInProgress(m_inProgress && shows(*m_inProgress) ? m_inProgress : std::nullopt);
@@ -195,7 +199,10 @@ void TOutagesForm::refresh() {
         return;
     }
     const ledger::Watch watch = m_ledgerPath.isEmpty() ? ledger::Watch() : ledger::watchOf(m_ledgerPath, m_host, now);
-    m_model->setNotWatched(watch.notWatched);
+    std::optional<LedgerRow> notWatched = watch.notWatched;
+    if (notWatched)
+        notWatched->address = m_hostAddress;
+    m_model->setNotWatched(notWatched);
     QDateTime since = m_watchedSince;
     if (!m_watchedSinceSet) {
         since = watch.since;

@@ -103,6 +103,7 @@ private:
     QString m_host;        // the one shown; empty: every host
     std::optional<LedgerRow> m_inProgress;
     QDateTime m_firstStart; // of the shown host's rows
+    QString m_hostAddress;  // of its last row
     QString m_readNote;
     QDateTime m_watchedSince;
     bool m_watchedSinceSet = false;

@@ -36,7 +36,7 @@ TrayStatus::Picture TrayStatus::picture() const {
 QString TrayStatus::toolTip() const {
     if (!running())
         return QStringLiteral("Linkvigil — idle");
-    QString tip = QStringLiteral("Linkvigil — ") + inet::hostLabel(m_engine.Host, m_engine.ResolvedIP());
+    QString tip = QStringLiteral("Linkvigil — ") + inet::hostLabel(m_engine.WatchedHost(), m_engine.ResolvedIP());
     if (m_engine.MonitorState == Resolving)
         return tip + QStringLiteral("\nLooking up the host");
     if (m_engine.MonitorState == LookupFailed)
