@@ -31,37 +31,28 @@ void OutagesModel::addRow(const LedgerRow& row) {
     endInsertRows();
 }
 
-void OutagesModel::setInProgress(const std::optional<LedgerRow>& row) {
-    // Right after the finished rows; the time not watched follows it.
-    const int at = static_cast<int>(m_rows.size());
-    if (m_inProgress && row) {
-        m_inProgress = row;
+void OutagesModel::setLiveRow(std::optional<LedgerRow>& slot, int at, const std::optional<LedgerRow>& row) {
+    if (slot && row) {
+        slot = row;
         emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
-    } else if (m_inProgress) {
+    } else if (slot) {
         beginRemoveRows(QModelIndex(), at, at);
-        m_inProgress.reset();
+        slot.reset();
         endRemoveRows();
     } else if (row) {
         beginInsertRows(QModelIndex(), at, at);
-        m_inProgress = row;
+        slot = row;
         endInsertRows();
     }
 }
 
+void OutagesModel::setInProgress(const std::optional<LedgerRow>& row) {
+    // Right after the finished rows; the time not watched follows it.
+    setLiveRow(m_inProgress, static_cast<int>(m_rows.size()), row);
+}
+
 void OutagesModel::setNotWatched(const std::optional<LedgerRow>& row) {
-    const int at = static_cast<int>(m_rows.size()) + (m_inProgress ? 1 : 0);
-    if (m_notWatched && row) {
-        m_notWatched = row;
-        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
-    } else if (m_notWatched) {
-        beginRemoveRows(QModelIndex(), at, at);
-        m_notWatched.reset();
-        endRemoveRows();
-    } else if (row) {
-        beginInsertRows(QModelIndex(), at, at);
-        m_notWatched = row;
-        endInsertRows();
-    }
+    setLiveRow(m_notWatched, static_cast<int>(m_rows.size()) + (m_inProgress ? 1 : 0), row);
 }
 
 void OutagesModel::setNow(const QDateTime& now) {

@@ -55,6 +55,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    // Puts `row` into one of the rows after the finished ones, at `at`.
+    void setLiveRow(std::optional<LedgerRow>& slot, int at, const std::optional<LedgerRow>& row);
     LedgerRow inProgressUntilNow() const;
     // The rows after the finished ones: the outage in progress, the time not watched.
     QList<LedgerRow> liveRows() const;
