@@ -8,12 +8,18 @@ using metrics::HostMetrics;
 
 namespace {
 
-EchoResult reply(std::int64_t nanos, std::uint32_t millis = 0) {
-    EchoResult result;
-    result.replies = 1;
-    result.reply.RoundTripTime = millis;
-    result.roundTripNanos = nanos;
-    return result;
+EchoSample reply(std::int64_t micros) {
+    EchoSample echo;
+    echo.outcome = EchoSample::Outcome::Answered;
+    echo.status = 0;
+    echo.roundTripMicros = micros;
+    return echo;
+}
+
+EchoSample lost(std::uint32_t status = 11010) {
+    EchoSample echo;
+    echo.status = status;
+    return echo;
 }
 
 bool hasLine(const QByteArray& text, const QByteArray& line) {
@@ -26,17 +32,15 @@ bool hasLine(const QByteArray& text, const QByteArray& line) {
 class TestMetricsExposition : public QObject {
     Q_OBJECT
 private slots:
-    // Bounds are inclusive; nanoseconds round to the nearest microsecond;
-    // the reply record's milliseconds stand in where there is no stamp.
+    // Bounds are inclusive; a loss is counted under its status's text.
     void outcomesFillCountersAndBuckets() {
         HostMetrics host(QStringLiteral("gateway"), QStringLiteral("192.0.2.1"));
         for (int i = 0; i < 7; ++i)
             host.recordRequest();
-        for (const std::int64_t nanos : {499'600LL, 500'500LL, 10'000'000'000LL, 10'000'001'000LL})
-            host.recordOutcome(reply(nanos), {});
-        host.recordOutcome(reply(-1, 30), {});
-        host.recordOutcome(EchoResult{}, QStringLiteral("Request timed out"));
-        host.recordOutcome(EchoResult{}, QStringLiteral("Request timed out"));
+        for (const std::int64_t micros : {500LL, 501LL, 10'000'000LL, 10'000'001LL, 30'000LL})
+            host.recordOutcome(reply(micros));
+        host.recordOutcome(lost());
+        host.recordOutcome(lost());
         host.setIndex(0.973);
         host.setUp(true);
 
@@ -64,8 +68,8 @@ private slots:
     void familiesOnceLabelsEscapedPromtoolAccepts() {
         HostMetrics plain(QStringLiteral("example.net"), QStringLiteral("198.51.100.7"));
         HostMetrics odd(QStringLiteral("a\"b\\c\nd"), QString());
-        plain.recordOutcome(reply(1'000'000), {});
-        odd.recordOutcome(EchoResult{}, QStringLiteral("Destination host \"unreachable\""));
+        plain.recordOutcome(reply(1'000));
+        odd.recordLoss(QStringLiteral("Destination host \"unreachable\""));
         plain.recordOutage(QStringLiteral("Beyond the gateway"), 5'012);
         plain.recordOutage(QStringLiteral("Beyond the gateway"), 1'000);
         const QByteArray text = metrics::exposition({&plain, &odd});

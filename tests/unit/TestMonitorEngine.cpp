@@ -98,7 +98,7 @@ private slots:
         auto e = make();
         QSignalSpy waiting(e.get(), &MonitorEngine::chartWaitingStep);
         QSignalSpy replied(e.get(), &MonitorEngine::chartReplyStep);
-        QSignalSpy finished(e.get(), &MonitorEngine::echoFinished);
+        QSignalSpy finished(e.get(), &MonitorEngine::echoDone);
         e->Host = QStringLiteral("192.0.2.1");
         e->StartButtonClick();
         e->TimerTimer(); // resolves the dotted address at once
@@ -120,7 +120,15 @@ private slots:
         QCOMPARE(replied[0][1].toInt(), 2); // ... over both waiting ticks
         QCOMPARE(e->ChartColumn, 3);
         QCOMPARE(e->WaitTicks, 0);
-        QCOMPARE(finished[0][0].value<EchoResult>().roundTripNanos, 7'123'000);
+        // The echo's one value: its host as typed, where it went, the round
+        // trip in microseconds and the reply's TTL.
+        const EchoSample echo = finished[0][0].value<EchoSample>();
+        QCOMPARE(echo.host, QStringLiteral("192.0.2.1"));
+        QCOMPARE(QString::fromStdString(echo.address.text()), QStringLiteral("192.0.2.1"));
+        QCOMPARE(echo.roundTripMicros, 7'123);
+        QCOMPARE(echo.roundTripMs(), 7u);
+        QCOMPARE(echo.ttl, 64);
+        QVERIFY(echo.answered());
     }
 
     void alertsAreSignalsAndTheRepeatEndsWhenConfirmed() {
@@ -293,6 +301,7 @@ private slots:
 };
 
 Q_DECLARE_METATYPE(EchoResult)
+Q_DECLARE_METATYPE(EchoSample)
 
 QTEST_GUILESS_MAIN(TestMonitorEngine)
 #include "TestMonitorEngine.moc"

@@ -4,13 +4,19 @@
 
 #include "Exception.h"
 #include "TTimer.h"
+#include "clock/DateTime.h"
 #include "icmp/AsyncEcho.h"
-#include "ledger/HostLedger.h"
+#include "icmp/TICMP.h"
+#include "ledger/LedgerFile.h"
 #include "ping/TPing.h"
+#include "text/Inet.h"
 
 #include <algorithm>
 
-MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent) : QObject(parent), m_services(services) {
+MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
+    : QObject(parent), m_services(services), m_alerts(*services.clock, m_options, m_services.regional, services.sound),
+      m_log(*services.clock, m_options, m_services.regional, services.logDirectory),
+      m_outages({services.routes, services.makeProbeChannel}) {
     Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
     Ping->SetSize(56);
     Ping->SetTimeout(1000);
@@ -20,18 +26,50 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent) : 
     Ping->OnDnsLookupDone = [this](QObject* sender, std::uint16_t error) { PingDnsLookupDone(sender, error); };
     Ping->OnEchoRequest = [this](QObject*, TICMP*) {
         m_echoHost = m_watchedHost;
-        trackSent();
+        m_sentAt = now();
+        if (m_services.stopwatch)
+            m_outages.Sent(m_watchedHost, Ping->ResolvedIP(), LedgerFile::ledgerPath(LogFilePath()), m_sentAt);
         emit echoSent();
     };
-    Outages.onRow = [this](const LedgerRow& row) { keepRow(row); };
-    Outages.onOpen = [this](const LedgerRow* open) { keepOpen(open); };
+    Ping->OnEchoResult = [this](QObject*, const EchoResult& result) { m_result = result; };
     Timer = new TTimer(this);
     tmRepeatFail = new TTimer(this);
     connect(Timer, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::TimerTimer); });
     connect(tmRepeatFail, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::tmRepeatFailTimer); });
+    connectParts();
     ConnectionUp = true;
     AlignToDay();
     PeriodStart = PeriodEnd - PeriodLength;
+}
+
+// What the parts tell goes out as the engine's signals.
+void MonitorEngine::connectParts() {
+    m_chart.onWaiting = [this](int column, int ticks) { emit chartWaitingStep(column, ticks); };
+    m_chart.onReply = [this](int column, int ticks, bool answered, std::uint32_t roundTrip, int timeout) {
+        emit chartReplyStep(column, ticks, answered, roundTrip, timeout);
+    };
+    ReliabilityAlerts::Output& alerts = m_alerts.out;
+    alerts.progress = [this](int percent) { emit progressChanged(percent); };
+    alerts.caption = [this](const QString& caption) { emit captionChanged(caption); };
+    alerts.status = [this](const QString& message) { emit statusMessage(message); };
+    alerts.changed = [this](bool up, const QString& message) { emit connectionChanged(up, message); };
+    alerts.crossed = [this](const AlertCrossing& crossing) { emit alertCrossed(crossing); };
+    alerts.warning = [this](const QString& message, int repeatMs) {
+        tmRepeatFail->SetInterval(repeatMs);
+        tmRepeatFail->SetEnabled(true);
+        emit warningRaised(message);
+    };
+    alerts.log = [this](const QString& line) { m_log.WriteLog(line); };
+    m_log.onStatus = [this](const QString& message) { emit statusMessage(message); };
+    m_log.onFailed = [this](const QString& message) { emit logFailed(message); };
+    OutageWatch::Output& outages = m_outages.out;
+    outages.row = [this](const LedgerRow& row) { emit outageRow(row); };
+    outages.inProgress = [this](const LedgerRow& row) { emit outageInProgress(row); };
+    outages.cleared = [this] { emit outageCleared(); };
+    outages.failed = [this](const QString& message) {
+        emit statusMessage(message);
+        emit ledgerFailed(message);
+    };
 }
 
 MonitorEngine::~MonitorEngine() {
@@ -39,6 +77,37 @@ MonitorEngine::~MonitorEngine() {
     // the engine is whole.
     delete Ping;
     Ping = nullptr;
+}
+
+Moment MonitorEngine::now() const {
+    if (m_services.stopwatch)
+        return m_services.stopwatch->now();
+    Moment at;
+    const QDateTime local = datetime::toQDateTime(Clock().Now());
+    at.wall = local.toOffsetFromUtc(local.offsetFromUtc());
+    return at;
+}
+
+EchoSample MonitorEngine::sampleOf(const EchoResult& result) const {
+    EchoSample echo;
+    echo.sent = m_sentAt;
+    echo.done = now();
+    echo.host = m_echoHost;
+    echo.address = Ping->ResolvedAddress();
+    const bool answered = result.replies > 0;
+    echo.status = result.status;
+    echo.outcome = answered                 ? EchoSample::Outcome::Answered
+                   : result.status == 11010 ? EchoSample::Outcome::TimedOut
+                                            : EchoSample::Outcome::Error;
+    if (answered) {
+        // The kernel's stamp where there is one, else the reply record's
+        // whole milliseconds; whole microseconds, cut as the milliseconds are.
+        echo.roundTripMicros =
+            result.roundTripNanos >= 0 ? result.roundTripNanos / 1000 : std::int64_t{result.reply.RoundTripTime} * 1000;
+        echo.ttl = result.reply.Options.Ttl;
+    }
+    echo.from = result.from;
+    return echo;
 }
 
 // Handlers called from Qt's signals must not let an error escape into Qt.
@@ -85,4 +154,65 @@ MonitorProfile MonitorEngine::Profile() const {
     p.OutageEchoes = OutageEchoes;
     p.Options = m_options;
     return p;
+}
+
+// The echo's reply step: its value goes to each part once, in the order the
+// window shows it: the address label, the chart, the outages, the index, the
+// period average, the thresholds.
+void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
+    // An echo cut short by the program's end: nothing more is shown or logged.
+    if (m_shutDown)
+        return;
+    const EchoSample echo = sampleOf(m_result);
+    const bool answered = Error != 0;
+    emit echoDone(echo);
+    // 1. Address label.
+    const QString address = inet::format(echo.address);
+    setAddressText(answered ? address : address + QStringLiteral(": ") + TICMP::StatusText(echo.status));
+    // 2. Chart.
+    m_chart.TakeEcho(echo, Ping->Timeout());
+    // An echo whose wait a sleep or a hold-up cut through tells nothing of
+    // the link: it is not fed to the index.
+    if (m_services.stopwatch && !m_outages.TakeEcho(echo)) {
+        MonitorState = Resolved;
+        return;
+    }
+    // 3.-5. Index, gauge, caption.
+    m_alerts.TakeEcho(echo);
+    // 6. The reply's own share counts for the window after a close.
+    LogPeriodAverage();
+    // 7. Thresholds.
+    m_alerts.CheckThresholds(echo, address, Ping->Address());
+    // 8. The reply's share of the average.
+    m_log.TakeIndex(ReliabilityIndex);
+    // 9. Back to the cycle.
+    MonitorState = Resolved;
+}
+
+void MonitorEngine::tmRepeatFailTimer() {
+    m_alerts.RepeatWarning();
+}
+
+void MonitorEngine::WriteLog(const QString& line) {
+    m_log.WriteLog(line);
+}
+
+QString MonitorEngine::LogFilePath() const {
+    return m_log.LogFilePath();
+}
+
+QString MonitorEngine::ShortStamp(TDateTime moment) const {
+    return m_log.ShortStamp(moment);
+}
+
+void MonitorEngine::AlignToDay() {
+    m_log.AlignToDay();
+}
+
+void MonitorEngine::LogPeriodAverage() {
+    m_log.LogPeriodAverage(Ping->Address(), ReliabilityIndex);
+}
+
+void MonitorEngine::SetLogging(bool on) {
+    m_log.SetLogging(on, Ping->ResolvedIP(), Ping->Address(), ReliabilityIndex);
 }

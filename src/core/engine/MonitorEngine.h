@@ -1,11 +1,15 @@
 #pragma once
 
 #include "clock/Clock.h"
+#include "clock/Stopwatch.h"
+#include "echo/EchoSample.h"
 #include "icmp/EchoTransport.h"
 #include "ledger/HostState.h"
-#include "ledger/OutageTracker.h"
-#include "log/LogFile.h"
+#include "ledger/OutageWatch.h"
+#include "log/ConnectionLog.h"
 #include "monitor/AlertCrossing.h"
+#include "monitor/ChartCursor.h"
+#include "monitor/ReliabilityAlerts.h"
 #include "settings/MonitorProfile.h"
 #include "text/Regional.h"
 
@@ -19,7 +23,6 @@
 #include <vector>
 
 class IAsyncEcho;
-class HostLedger;
 class IClock;
 class IRouteSource;
 class IStopwatch;
@@ -55,12 +58,25 @@ struct EngineServices {
     std::function<std::unique_ptr<IAsyncEcho>()> makeProbeChannel;
 };
 
-// One watched host: the probe cycle, the reliability index with its 30 % and
-// 70 % alerts, the chart's column model, the connection log with its period
-// averages. Widget-free: a window or the headless watcher shows what it
-// signals and hands it the user's choices. Each step keeps its classic name.
+// One watched host: the probe cycle and the parts that keep what its echoes
+// tell. Each finished echo becomes one value, EchoSample, which the engine
+// hands on once: to the chart's cursor, the reliability index with its
+// 30 % and 70 % alerts, the connection log with its period averages, the
+// outages, and (through echoDone) to whoever else keeps it: the metrics,
+// the history. Widget-free: a window or the headless watcher shows what it
+// signals and hands it the user's choices. Each step keeps its classic
+// name, and so does the state its parts keep.
 class MonitorEngine : public QObject {
     Q_OBJECT
+
+    // The parts, before the names that refer to their state.
+    EngineServices m_services;
+    MonitorOptions m_options;
+    ChartCursor m_chart;
+    ReliabilityAlerts m_alerts;
+    ConnectionLog m_log;
+    OutageWatch m_outages;
+
 public:
     explicit MonitorEngine(const EngineServices& services, QObject* parent = nullptr);
     ~MonitorEngine() override;
@@ -73,27 +89,26 @@ public:
     // Probe cycle.
     TMonitorState MonitorState = Idle;
     bool TickBusy = false;
-    int WaitTicks = 0;
+    int& WaitTicks = m_chart.WaitTicks;
     QString Host; // as typed
     QStringList RecentAddresses;
     // Reliability and alerts.
-    int ReliabilityIndex = 0;
-    bool ConnectionUp = true;
-    double ReliabilitySum = 0;
-    int ReliabilitySamples = 0;
+    int& ReliabilityIndex = m_alerts.ReliabilityIndex;
+    bool& ConnectionUp = m_alerts.ConnectionUp;
+    double& ReliabilitySum = m_log.ReliabilitySum;
+    int& ReliabilitySamples = m_log.ReliabilitySamples;
     // Chart.
-    static constexpr int ChartWidth = 345;
-    int ChartColumn = 0;
+    static constexpr int ChartWidth = ChartCursor::Width;
+    int& ChartColumn = m_chart.Column;
     // Connection log.
-    bool LoggingEnabled = false;
-    QString LogFileName;
-    std::int32_t LogLimitBytes = 30 * 1024;
-    TDateTime PeriodStart = 0;
-    TDateTime PeriodEnd = 0;
-    TDateTime PeriodLength = OneMinute;
+    bool& LoggingEnabled = m_log.LoggingEnabled;
+    QString& LogFileName = m_log.LogFileName;
+    std::int32_t& LogLimitBytes = m_log.LogLimitBytes;
+    TDateTime& PeriodStart = m_log.PeriodStart;
+    TDateTime& PeriodEnd = m_log.PeriodEnd;
+    TDateTime& PeriodLength = m_log.PeriodLength;
     // Outage ledger.
-    OutageTracker Outages;
-    int OutageEchoes = 2;
+    int& OutageEchoes = m_outages.OutageEchoes;
 
     // Takes over the settings file's values, the first address as the host,
     // and starts the averaging window. A size limit that is no number gives
@@ -171,9 +186,9 @@ signals:
     void connectionChanged(bool up, const QString& message);
     // The same crossing as a value, naming the host it is about.
     void alertCrossed(const AlertCrossing& crossing);
-    // An echo left, and what became of it.
+    // An echo left, and what became of it, once, as its value.
     void echoSent();
-    void echoFinished(const EchoResult& result, const QString& statusText);
+    void echoDone(const EchoSample& echo);
     // A host that cannot be found, once per run of failed lookups.
     void lookupFailed(const QString& host);
     // The log failed (once until it works again) or works again.
@@ -189,42 +204,25 @@ signals:
     void ledgerFailed(const QString& message);
 
 private:
+    void connectParts();
     void startLookup();
-    void announceCrossing(bool up, TDateTime now, const QString& message);
-    // The outage ledger's part of the cycle (MonitorEngine_Outages.cpp).
-    void trackerSettings();
+    // Now on the clocks the outages need; from the engine's clock alone
+    // (wall time only) without them.
+    Moment now() const;
+    // The value of the echo that just ended.
+    EchoSample sampleOf(const EchoResult& result) const;
     void trackTick();
-    void trackSent();
-    // Returns whether the echo counts for the index.
-    bool trackDone(bool answered);
-    void trackStop(const QString& note, HostState::Watching why);
-    void diagnose();
-    // The host's part of the ledger beside the log: its rows, its outage in
-    // progress and its watching stamp. A failure is told once in the status
-    // line.
-    void beginLedger();
-    void endLedger(HostState::Watching why);
-    void keepRow(const LedgerRow& row);
-    void keepOpen(const LedgerRow* open);
-    void reportLog(const QString& path, const logfile::Outcome& outcome);
+    void stopWatch(const QString& note, HostState::Watching why);
     void guarded(void (MonitorEngine::*step)());
     void setAddressText(const QString& text) { emit addressTextChanged(text); }
 
-    EngineServices m_services;
-    MonitorOptions m_options;
-    bool m_logFailing = false;    // reported, and not written since
-    bool m_lookupFailing = false; // reported, and not found since
     bool m_shutDown = false;
+    bool m_lookupFailing = false; // reported, and not found since
     bool m_stopAfterEcho = false; // Stop came while an echo was waited for
+    bool m_ending = false;        // Stop closes the watch: the program ends
     QString m_lookupHost;         // the host as typed whose lookup is under way
     QString m_watchedHost;        // the host as typed whose address the echoes go to
     QString m_echoHost;           // the host as typed when the echo left
-    RecentEchoes m_recent;
-    std::unique_ptr<IAsyncEcho> m_gatewayProbe;
-    std::vector<std::uint8_t> m_probeData;
-    std::int64_t m_lastDiagnosisMs = 0;
-    bool m_diagnosed = false;
-    std::unique_ptr<HostLedger> m_hostLedger;
-    bool m_ledgerActive = false; // between Start and Stop
-    bool m_ending = false;       // Stop closes the watch: the program ends
+    Moment m_sentAt;              // when it left
+    EchoResult m_result;          // what became of it, until its reply step
 };

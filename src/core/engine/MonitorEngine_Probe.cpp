@@ -4,6 +4,7 @@
 #include "MonitorEngine.h"
 
 #include "TTimer.h"
+#include "ledger/LedgerFile.h"
 #include "monitor/RecentAddresses.h"
 #include "ping/TPing.h"
 #include "seams/IMessageBoxes.h"
@@ -34,7 +35,7 @@ void MonitorEngine::TimerTimer() {
         cbConnectToExit();
         break;
     case Resolved:
-        WaitTicks = 0;
+        m_chart.Sent();
         MonitorState = Waiting;
         Ping->SendEcho();
         // An echo that Stop cut short ended without a reply step: the next
@@ -49,8 +50,7 @@ void MonitorEngine::TimerTimer() {
         }
         break;
     case Waiting:
-        ++WaitTicks;
-        emit chartWaitingStep(ChartColumn, WaitTicks);
+        m_chart.Waiting();
         break;
     case LookupFailed:
         // Without anyone to ask, the host is looked for again at each tick,
@@ -107,13 +107,13 @@ void MonitorEngine::PingDnsLookupDone(QObject*, std::uint16_t Error) {
 
 std::int32_t MonitorEngine::SetInterval(std::int32_t milliseconds) {
     Timer->SetInterval(std::clamp(milliseconds, 200, 60000));
-    trackerSettings();
+    m_outages.SetTiming(Timer->Interval(), Ping->Timeout());
     return Timer->Interval();
 }
 
 std::int32_t MonitorEngine::SetTimeout(std::int32_t milliseconds) {
     Ping->SetTimeout(std::clamp(milliseconds, 500, 10000));
-    trackerSettings();
+    m_outages.SetTiming(Timer->Interval(), Ping->Timeout());
     return Ping->Timeout();
 }
 
@@ -131,19 +131,15 @@ QString MonitorEngine::ResolvedIP() const {
 
 void MonitorEngine::StartButtonClick() {
     emit statusCleared();
-    trackerSettings();
+    m_outages.SetTiming(Timer->Interval(), Ping->Timeout());
     // Start watches the host typed; its first tick looks it up.
     m_watchedHost = Host;
     if (m_services.stopwatch)
-        beginLedger();
+        m_outages.Begin(m_watchedHost, Ping->ResolvedIP(), LedgerFile::ledgerPath(LogFilePath()), now());
     Timer->SetEnabled(true);
     emit runningChanged(true);
-    PeriodStart = Clock().Now();
-    PeriodEnd = PeriodStart + PeriodLength;
-    ReliabilityIndex = 1000;
-    m_recent.clear();
-    // The gauge starts empty; the index is full.
-    emit progressChanged(0);
+    m_log.StartPeriod();
+    m_alerts.Start();
 }
 
 void MonitorEngine::StopButtonClick() {
@@ -156,7 +152,7 @@ void MonitorEngine::StopButtonClick() {
     PeriodEnd = Clock().Now();
     LogPeriodAverage();
     Timer->SetEnabled(false);
-    trackStop(QStringLiteral("ended by Stop"), m_ending ? HostState::Watching::Closed : HostState::Watching::Stopped);
+    stopWatch(QStringLiteral("ended by Stop"), m_ending ? HostState::Watching::Closed : HostState::Watching::Stopped);
     emit runningChanged(false);
 }
 
@@ -177,7 +173,18 @@ void MonitorEngine::ConfirmWarning() {
 void MonitorEngine::Shutdown() {
     m_shutDown = true;
     Timer->SetEnabled(false);
-    trackStop(QStringLiteral("ended by Stop"), HostState::Watching::Closed);
+    stopWatch(QStringLiteral("ended by Stop"), HostState::Watching::Closed);
     tmRepeatFail->SetEnabled(false);
     emit warningCleared();
+}
+
+// Every tick tells the outages that the program is awake.
+void MonitorEngine::trackTick() {
+    if (m_services.stopwatch && Timer->Enabled())
+        m_outages.Tick(now());
+}
+
+void MonitorEngine::stopWatch(const QString& note, HostState::Watching why) {
+    if (m_services.stopwatch)
+        m_outages.Stop(note, why, now());
 }

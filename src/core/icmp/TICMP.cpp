@@ -131,6 +131,8 @@ void TICMP::finish(const EchoResult& outcome) {
     m_lastReply = outcome.reply;
     m_lastFrom = outcome.from;
     m_lastNanos = outcome.replies > 0 ? outcome.roundTripNanos : -1;
+    if (OnEchoResult)
+        OnEchoResult(this, outcome);
     if (OnEchoReply)
         OnEchoReply(this, outcome.replies);
 }

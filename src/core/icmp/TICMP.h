@@ -24,6 +24,7 @@ class TICMP;
 using TICMPDisplay = std::function<void(TICMP* Sender, const QString& Msg)>;
 using TICMPEchoRequest = std::function<void(TICMP* Sender)>;
 using TICMPEchoReply = std::function<void(TICMP* Sender, int Error)>;
+using TICMPEchoResult = std::function<void(TICMP* Sender, const EchoResult& Result)>;
 
 // Sends one ICMP echo request at a time and keeps the outcome of the last
 // one: the number of replies, the first reply record and a status code.
@@ -85,6 +86,8 @@ public:
     TICMPDisplay OnDisplay;
     TICMPEchoRequest OnEchoRequest;
     TICMPEchoReply OnEchoReply;
+    // The echo's whole outcome as one value, just before OnEchoReply.
+    TICMPEchoResult OnEchoResult;
 
     // The request data for a given size: the payload text, padded with blanks.
     static std::vector<std::uint8_t> EchoPayload(std::int32_t size);

@@ -1,5 +1,7 @@
 #include "HostMetrics.h"
 
+#include "icmp/TICMP.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -8,16 +10,18 @@ namespace metrics {
 
 HostMetrics::HostMetrics(QString host, QString address) : m_host(std::move(host)), m_address(std::move(address)) {}
 
-void HostMetrics::recordOutcome(const EchoResult& result, const QString& statusText) {
-    if (result.replies > 0) {
-        ++m_replies;
-        // Nanoseconds round to the nearest microsecond.
-        observeRoundTrip(result.roundTripNanos >= 0 ? (result.roundTripNanos + 500) / 1000
-                                                    : std::int64_t{result.reply.RoundTripTime} * 1000);
-    } else {
-        ++m_losses;
-        ++m_lossesByStatus[statusText];
+void HostMetrics::recordOutcome(const EchoSample& echo) {
+    if (!echo.answered()) {
+        recordLoss(TICMP::StatusText(echo.status));
+        return;
     }
+    ++m_replies;
+    observeRoundTrip(echo.roundTripMicros);
+}
+
+void HostMetrics::recordLoss(const QString& statusText) {
+    ++m_losses;
+    ++m_lossesByStatus[statusText];
 }
 
 void HostMetrics::observeRoundTrip(std::int64_t micros) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "icmp/EchoTransport.h"
+#include "echo/EchoSample.h"
 
 #include <QString>
 
@@ -30,10 +30,10 @@ public:
     void setAddress(const QString& address) { m_address = address; }
 
     void recordRequest() { ++m_requests; }
-    // A reply counts its round trip (the kernel's stamp where there is one,
-    // else the whole milliseconds of the reply record); anything else is a
-    // loss counted under `statusText`.
-    void recordOutcome(const EchoResult& result, const QString& statusText);
+    // A reply counts its round trip; anything else is a loss counted under
+    // its status's text.
+    void recordOutcome(const EchoSample& echo);
+    void recordLoss(const QString& statusText);
     // The reliability index as a ratio, kept within 0..1.
     void setIndex(double ratio);
     void setUp(bool up) { m_up = up; }

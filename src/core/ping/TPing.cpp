@@ -33,6 +33,10 @@ void TPing::bindRequester() {
         if (OnEchoRequest)
             OnEchoRequest(this, icmp);
     };
+    m_icmp->OnEchoResult = [this](TICMP*, const EchoResult& result) {
+        if (OnEchoResult)
+            OnEchoResult(this, result);
+    };
     m_icmp->OnEchoReply = [this](TICMP* icmp, int error) {
         if (OnEchoReply)
             OnEchoReply(this, icmp, error);

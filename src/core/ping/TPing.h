@@ -15,6 +15,7 @@ using TPingDisplay = std::function<void(QObject* Sender, TICMP* Icmp, const QStr
 using TPingRequest = std::function<void(QObject* Sender, TICMP* Icmp)>;
 using TPingReply = std::function<void(QObject* Sender, TICMP* Icmp, int Error)>;
 using TDnsLookupDone = std::function<void(QObject* Sender, std::uint16_t Error)>;
+using TPingResult = std::function<void(QObject* Sender, const EchoResult& Result)>;
 
 // The ping component: owns one echo requester, publishes its settings and
 // events, and adds a host-name lookup that never blocks the caller. A dotted
@@ -66,6 +67,8 @@ public:
     TPingDisplay OnDisplay;
     TPingRequest OnEchoRequest;
     TPingReply OnEchoReply;
+    // The echo's whole outcome as one value, just before OnEchoReply.
+    TPingResult OnEchoResult;
     TDnsLookupDone OnDnsLookupDone;
 
 private:

@@ -1,6 +1,7 @@
 #include "TrayStatus.h"
 
 #include "engine/MonitorEngine.h"
+#include "icmp/TICMP.h"
 #include "monitor/Reliability.h"
 #include "text/Inet.h"
 
@@ -11,7 +12,7 @@ TrayStatus::TrayStatus(const MonitorEngine& engine, QObject* parent) : QObject(p
             m_haveEcho = false;
         emit changed();
     });
-    connect(e, &MonitorEngine::echoFinished, this, &TrayStatus::echoFinished);
+    connect(e, &MonitorEngine::echoDone, this, &TrayStatus::echoDone);
     // The index after a reply, the alerts' crossings, the program's end.
     connect(e, &MonitorEngine::progressChanged, this, &TrayStatus::changed);
     connect(e, &MonitorEngine::connectionChanged, this, &TrayStatus::changed);
@@ -53,10 +54,10 @@ QString TrayStatus::toolTip() const {
     return tip;
 }
 
-void TrayStatus::echoFinished(const EchoResult& result, const QString& statusText) {
+void TrayStatus::echoDone(const EchoSample& echo) {
     m_haveEcho = true;
-    m_answered = result.replies > 0;
-    m_roundTrip = result.reply.RoundTripTime;
-    m_failure = statusText.isEmpty() ? QStringLiteral("timed out") : statusText;
+    m_answered = echo.answered();
+    m_roundTrip = echo.roundTripMs();
+    m_failure = TICMP::StatusText(echo.status);
     emit changed();
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "echo/EchoSample.h"
+
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 
 class MonitorEngine;
-struct EchoResult;
 
 // What the tray shows of one engine: which picture and what tool tip. It
 // follows the engine's signals and holds no icon itself.
@@ -26,7 +27,7 @@ signals:
     void changed();
 
 private:
-    void echoFinished(const EchoResult& result, const QString& statusText);
+    void echoDone(const EchoSample& echo);
 
     const MonitorEngine& m_engine;
     // The last echo of this run; none since Start.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "echo/EchoSample.h"
+
+#include <cstdint>
+#include <functional>
+
+// The chart's column model: where the cursor stands and how many waiting
+// ticks the echo out has drawn since. A reply's bar covers its column and
+// every waiting column; the cursor then moves past them and wraps after the
+// chart's width (greater, not greater or equal: one sweep takes width + 1
+// replies). The drawing is the front end's; this says what to draw.
+class ChartCursor {
+public:
+    static constexpr int Width = 345;
+
+    int Column = 0;
+    int WaitTicks = 0;
+
+    // A waiting tick at column + ticks; a reply's bar from `column` over its
+    // waiting ticks, its round trip in whole milliseconds.
+    std::function<void(int column, int waitTicks)> onWaiting;
+    std::function<void(int column, int waitTicks, bool answered, std::uint32_t roundTripMs, int timeoutMs)> onReply;
+
+    // An echo leaves: no waiting tick drawn for it yet.
+    void Sent() { WaitTicks = 0; }
+    // A tick while it is out.
+    void Waiting();
+    // Its outcome: its bar, then the cursor moves on.
+    void TakeEcho(const EchoSample& echo, int timeoutMs);
+};
