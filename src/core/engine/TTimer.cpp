@@ -1,8 +1,6 @@
 #include "TTimer.h"
 
-TTimer::TTimer(QObject* parent) : QObject(parent) {
-    connect(&m_timer, &QTimer::timeout, this, &TTimer::OnTimer);
-}
+#include <QTimerEvent>
 
 void TTimer::SetEnabled(bool enabled) {
     m_enabled = enabled;
@@ -17,8 +15,15 @@ void TTimer::SetInterval(int interval) {
 void TTimer::update() {
     if (m_enabled && m_interval > 0) {
         // Changing the interval of a running timer starts its period anew.
-        m_timer.start(m_interval);
+        m_timer.start(m_interval, Qt::CoarseTimer, this);
     } else {
         m_timer.stop();
     }
+}
+
+void TTimer::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_timer.timerId())
+        emit OnTimer();
+    else
+        QObject::timerEvent(event);
 }

@@ -1,15 +1,18 @@
 #pragma once
 
+#include <QBasicTimer>
 #include <QObject>
-#include <QTimer>
+
+class QTimerEvent;
 
 // A periodic timer with the classic Enabled/Interval pair: it runs only while
-// enabled with an interval above 0 (a QTimer with interval 0 would fire
-// continuously).
+// enabled with an interval above 0 (a Qt timer with interval 0 would fire
+// continuously). A basic timer of its own, not a QTimer: a watcher of many
+// hosts keeps two of these per host, and each QTimer is one object more.
 class TTimer : public QObject {
     Q_OBJECT
 public:
-    explicit TTimer(QObject* parent = nullptr);
+    explicit TTimer(QObject* parent = nullptr) : QObject(parent) {}
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
     int Interval() const { return m_interval; }
@@ -20,10 +23,13 @@ public:
 signals:
     void OnTimer();
 
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
 private:
     void update();
 
-    QTimer m_timer;
+    QBasicTimer m_timer;
     bool m_enabled = false;
     int m_interval = 1000;
 };

@@ -41,6 +41,9 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
     p.OutagesWindow = ini.ReadString(Desktop, settings::OutagesWindow, QString()).trimmed();
+    p.HistoryEnabled = ini.ReadBool(settings::History, Enabled, p.HistoryEnabled);
+    // At least a day, at most the summaries' 400.
+    p.HistoryKeepDays = std::clamp(ini.ReadInteger(settings::History, KeepDays, p.HistoryKeepDays), 1, 400);
     return p;
 }
 
@@ -70,8 +73,8 @@ void MonitorProfile::Save(TIniFile& ini, QChar decimalSeparator) const {
     ini.WriteBool(Desktop, settings::Notifications, Options.DesktopNotifications);
     if (!OutagesWindow.isEmpty())
         ini.WriteString(Desktop, settings::OutagesWindow, OutagesWindow);
-    // The metrics address is set by hand in the file and never written:
-    // a file without the section stays without it.
+    // The metrics address and the history's keys are set by hand in the
+    // file and never written: a file without their sections stays without.
 }
 
 std::int32_t MonitorProfile::LimitBytes(QString* error) const {

@@ -57,6 +57,10 @@ struct MonitorProfile {
     MonitorOptions Options;
     // [Metrics]: where to serve the metrics, "ADDR:PORT"; empty for nowhere.
     QString MetricsListen;
+    // [History], set by hand and never written: whether every echo is kept,
+    // and for how many days (each minute's summary stays 400 days).
+    bool HistoryEnabled = true;
+    std::int32_t HistoryKeepDays = 35;
     // [Desktop]: where the Outages window was, "X,Y,WIDTH,HEIGHT"; empty
     // until it has been shown, and then not written.
     QString OutagesWindow;

@@ -42,6 +42,9 @@ inline const QString Desktop = QStringLiteral("Desktop");
 inline const QString MinimiseToTray = QStringLiteral("MinimiseToTray");
 inline const QString Notifications = QStringLiteral("Notifications");
 inline const QString OutagesWindow = QStringLiteral("OutagesWindow");
+inline const QString History = QStringLiteral("History");
+inline const QString Enabled = QStringLiteral("Enabled");
+inline const QString KeepDays = QStringLiteral("KeepDays");
 
 // The host an empty settings file starts with.
 inline const QString DefaultHost = QStringLiteral("www.kernel.org");
