@@ -18,9 +18,9 @@ struct EchoSample {
         Error = 2,    // an ICMP error, or a local one; see `status`
     };
 
-    Moment sent;      // when it left: wall clock with its UTC offset, monotonic and boot time
-    Moment done;      // when its outcome came
-    QString host;     // as typed
+    Moment sent;       // when it left: wall clock with its UTC offset, monotonic and boot time
+    Moment done;       // when its outcome came
+    QString host;      // as typed
     IpAddress address; // where it was sent
     Outcome outcome = Outcome::TimedOut;
     // The status number: 0 answered, 11010 timed out, 110xx for the ICMP
