@@ -19,6 +19,8 @@ packages=(
   xvfb dbus-daemon x11-utils     # the desktop tests: a virtual X server, a private session bus, xwininfo
   dunst trayer                   # a real notification service and a real system tray for them
   dbus-x11                       # dbus-launch, as on a desktop: the no-bus test must not autolaunch a bus
+  libsqlite3-dev                 # the history's database (History.db)
+  sqlite3                        # the sqlite3 shell, to read a history by hand as the guide shows
 )
 
 missing=()

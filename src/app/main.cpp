@@ -6,6 +6,9 @@
 #include "TApplication.h"
 #include "clock/Stopwatch.h"
 #include "clock/SystemClock.h"
+#include "history/HistoryFeed.h"
+#include "history/HistoryShelf.h"
+#include "history/THistoryForm.h"
 #include "icmp/EchoMux.h"
 #include "icmp/Privileges.h"
 #include "icmp/TICMPException.h"
@@ -113,6 +116,18 @@ int main(int argc, char* argv[]) {
     OutagesForm = &outagesForm;
     ConnectForms(MainForm, LogForm, frmWarn, OutagesForm);
 
+    // Every echo kept in the History.db beside the ledger, unless the
+    // settings file says no; the History window reads it as it is written.
+    HistoryShelf historyShelf(stopwatch, [](const QString& message) {
+        if (MainForm)
+            MainForm->ShowStatus(message);
+    });
+    if (MainForm->History)
+        history::follow(*MainForm->Engine, historyShelf, *MainForm->History);
+    THistoryForm historyForm(nullptr, nullptr, &fileDialogs);
+    HistoryForm = &historyForm;
+    ConnectHistory(MainForm, HistoryForm, &historyShelf);
+
     // The metrics endpoint, when the settings file asks for one; a problem
     // with it is told in the status line and changes nothing else.
     std::unique_ptr<metrics::EngineEndpoint> metricsEndpoint;
@@ -135,6 +150,9 @@ int main(int argc, char* argv[]) {
     MainForm->show();
     tray.show();
     const int result = app.exec();
+    // The echoes of the last second are committed before the program ends.
+    historyShelf.close();
+    HistoryForm = nullptr;
     OutagesForm = nullptr;
     frmWarn = nullptr;
     LogForm = nullptr;

@@ -1,4 +1,6 @@
 #include "Forms.h"
+#include "history/HistoryShelf.h"
+#include "history/THistoryForm.h"
 #include "logform/TLogForm.h"
 #include "mainform/TMainForm.h"
 #include "notify/AlertNotices.h"
@@ -12,6 +14,7 @@ TMainForm* MainForm = nullptr;
 TLogForm* LogForm = nullptr;
 TfrmWarn* frmWarn = nullptr;
 TOutagesForm* OutagesForm = nullptr;
+THistoryForm* HistoryForm = nullptr;
 
 void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages) {
     MonitorEngine* engine = main->Engine;
@@ -29,6 +32,17 @@ void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesFo
                      [outages] { outages->setInProgress(std::nullopt); });
 }
 
+void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf) {
+    MonitorEngine* engine = main->Engine;
+    QObject::connect(engine, &MonitorEngine::outageRow, history, &THistoryForm::addOutage);
+    QObject::connect(engine, &MonitorEngine::outageInProgress, history,
+                     [history](const LedgerRow& row) { history->setOutageInProgress(row); });
+    QObject::connect(engine, &MonitorEngine::outageCleared, history,
+                     [history] { history->setOutageInProgress(std::nullopt); });
+    if (shelf)
+        QObject::connect(shelf, &HistoryShelf::flushed, history, &THistoryForm::echoesArrived);
+}
+
 void ConnectTray(TMainForm* main, TrayIcon* tray) {
     tray->windowShown = [main] { return main->isVisible() && !main->isMinimized(); };
     main->TrayShown = [tray = QPointer<TrayIcon>(tray)] { return tray && tray->isShown(); };
@@ -36,6 +50,7 @@ void ConnectTray(TMainForm* main, TrayIcon* tray) {
     QObject::connect(tray, &TrayIcon::startRequested, main, &TMainForm::StartCommand);
     QObject::connect(tray, &TrayIcon::stopRequested, main, &TMainForm::StopCommand);
     QObject::connect(tray, &TrayIcon::outagesRequested, main, &TMainForm::OutagesCommand);
+    QObject::connect(tray, &TrayIcon::historyRequested, main, &TMainForm::HistoryCommand);
     QObject::connect(tray, &TrayIcon::quitRequested, main, &TMainForm::Quit);
 }
 

@@ -4,6 +4,8 @@ class TMainForm;
 class TLogForm;
 class TfrmWarn;
 class TOutagesForm;
+class THistoryForm;
+class HistoryShelf;
 class TrayIcon;
 class AlertNotices;
 
@@ -14,11 +16,17 @@ extern TLogForm* LogForm;
 extern TfrmWarn* frmWarn;
 // The outage ledger's window, created after the three.
 extern TOutagesForm* OutagesForm;
+// The history's window, created after the Outages window.
+extern THistoryForm* HistoryForm;
 
 // Lets the settings dialog and the warning window follow the main window's
 // engine: the warning shows and hides as the engine says, its OK confirms
 // it there, and the dialog's "save" answer saves the settings.
 void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages = nullptr);
+
+// The History window follows the engine's outages, and reads again when
+// the shelf has handed new echoes to its writers.
+void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf);
 
 // The tray icon steers the main window as its own controls do, and the
 // window hides in the tray only while the icon is in one.

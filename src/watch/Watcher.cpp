@@ -1,6 +1,7 @@
 #include "Watcher.h"
 
 #include "StopSignals.h"
+#include "history/HistoryFeed.h"
 #include "icmp/EchoMux.h"
 #include "icmp/GaiResolver.h"
 #include "metrics/Exposition.h"
@@ -14,7 +15,10 @@
 
 #include <cstring>
 
-Watcher::Watcher(Report report, QObject* parent) : QObject(parent), m_report(std::move(report)) {}
+Watcher::Watcher(Report report, QObject* parent)
+    : QObject(parent), m_report(std::move(report)), m_history(m_stopwatch, [this](const QString& message) {
+          m_report(QStringLiteral("%1 %2").arg(localNow().toString(Qt::ISODate), message));
+      }) {}
 
 Watcher::~Watcher() {
     // The hosts' channels go before their socket.
@@ -80,8 +84,11 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
         auto icmp = std::make_unique<TICMP>(m_mux->channel(), resolver);
         return new TPing(owner, std::move(icmp), std::make_unique<ThreadedLookup>(resolver));
     };
-    for (const HostSettings& settings : all)
+    for (const HostSettings& settings : all) {
         m_hosts.push_back(std::make_unique<WatchedHost>(settings, services, m_report));
+        if (settings.profile.HistoryEnabled)
+            history::follow(m_hosts.back()->engine(), m_history, history::optionsOf(settings.profile));
+    }
     return true;
 }
 
@@ -128,5 +135,7 @@ void Watcher::stop() {
     m_stopped = true;
     for (const auto& host : m_hosts)
         host->stop();
+    // Every echo kept is committed before the program ends.
+    m_history.close();
     m_metrics.reset();
 }

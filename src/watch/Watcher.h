@@ -4,6 +4,7 @@
 #include "WatchedHost.h"
 #include "clock/Stopwatch.h"
 #include "clock/SystemClock.h"
+#include "history/HistoryShelf.h"
 #include "ledger/RouteProbe.h"
 
 #include <QObject>
@@ -18,7 +19,8 @@ class MetricsServer;
 }
 
 // Every watched host of one watcher process: their settings, the one ICMP
-// socket they share, the metrics endpoint, and starting and stopping them.
+// socket they share, the histories they keep, the metrics endpoint, and
+// starting and stopping them.
 class Watcher : public QObject {
 public:
     using Report = WatchedHost::Report;
@@ -45,6 +47,7 @@ private:
     SystemStopwatch m_stopwatch;
     NetlinkRouteSource m_routes;
     std::unique_ptr<EchoMux> m_mux;
+    HistoryShelf m_history;
     std::vector<std::unique_ptr<WatchedHost>> m_hosts;
     std::unique_ptr<metrics::MetricsServer> m_metrics;
     bool m_stopped = false;

@@ -259,6 +259,7 @@ void TMainForm::createControls() {
     InfoLabel = link(this, "InfoLabel", "Web Info", {64, 136, 44, 13});
     // Below the two links, where the layout has room: nothing else moves.
     lbOutages = link(this, "lbOutages", "Outages", {8, 152, 41, 13});
+    lbHistory = link(this, "lbHistory", "History", {64, 152, 44, 13});
     StartButton =
         control(new QPushButton(icons::checkMark(), QStringLiteral("Start"), this), "StartButton", {152, 136, 65, 25});
     StopButton =
@@ -329,6 +330,7 @@ void TMainForm::FormCreate() {
     lbHelp->setCursor(Qt::PointingHandCursor);
     InfoLabel->setCursor(Qt::PointingHandCursor);
     lbOutages->setCursor(Qt::PointingHandCursor);
+    lbHistory->setCursor(Qt::PointingHandCursor);
 }
 
 // Closing the main window ends the program, whatever else is showing: the
@@ -403,6 +405,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
         if (watched == lbOutages) {
             runGuarded([this] { lbOutagesClick(); });
+            return true;
+        }
+        if (watched == lbHistory) {
+            runGuarded([this] { lbHistoryClick(); });
             return true;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/MonitorEngine.h"
+#include "history/HistoryOptions.h"
 #include "monitor/ChartCanvas.h"
 #include "text/Regional.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class IClock;
 class IMessageBoxes;
@@ -67,6 +69,7 @@ public:
     QLabel* lbHelp;
     QLabel* InfoLabel;
     QLabel* lbOutages;
+    QLabel* lbHistory;
     QPushButton* StartButton;
     QPushButton* StopButton;
     QPushButton* SaveButton;
@@ -88,6 +91,8 @@ public:
     QString MetricsListen;
     // Where the Outages window goes when first shown, from the settings file.
     QString OutagesGeometry;
+    // What the settings file asks of the history; none: no echo is kept.
+    std::optional<HistoryOptions> History;
     // Tool tips; Start switches them off for the rest of the run.
     bool ShowHint = true;
 
@@ -109,6 +114,7 @@ public:
     void lbHelpClick();
     void btnViewLogClick();
     void lbOutagesClick();
+    void lbHistoryClick();
 
     // A message of the program's own in the status line.
     void ShowStatus(const QString& message);
@@ -118,6 +124,7 @@ public:
     void StartCommand();
     void StopCommand();
     void OutagesCommand();
+    void HistoryCommand();
     // Shows the window when it is hidden or minimised, else hides it.
     void ShowHideCommand();
     // Ends the program as closing the window does where it is not hidden in

@@ -2,6 +2,8 @@
 
 #include "Forms.h"
 #include "TMainForm.h"
+#include "history/HistoryFile.h"
+#include "history/THistoryForm.h"
 #include "ledger/LedgerFile.h"
 #include "logform/TLogForm.h"
 #include "outages/TOutagesForm.h"
@@ -44,6 +46,16 @@ void TMainForm::btnViewLogClick() {
                                    "Choose a default application for plain text files (text/plain).")
                         .arg(path),
                     IMessageBoxes::OK);
+}
+
+void TMainForm::lbHistoryClick() {
+    if (!HistoryForm)
+        return;
+    const QString log = Engine->LogFilePath();
+    HistoryForm->open(HistoryFile::pathForLog(log), LedgerFile::ledgerPath(log), Engine->Host);
+    HistoryForm->show();
+    HistoryForm->raise();
+    HistoryForm->activateWindow();
 }
 
 void TMainForm::lbOutagesClick() {

@@ -3,6 +3,7 @@
 #include "Forms.h"
 #include "TApplication.h"
 #include "TMainForm.h"
+#include "history/HistoryFeed.h"
 #include "outages/TOutagesForm.h"
 #include "seams/IMessageBoxes.h"
 #include "settings/MonitorProfile.h"
@@ -57,6 +58,7 @@ void TMainForm::LoadSettings() {
         MonitorProfile::Load(ini, ProgramDirectory + QStringLiteral("Connect.log"), Regional().decimalSeparator);
     MetricsListen = profile.MetricsListen;
     OutagesGeometry = profile.OutagesWindow;
+    History = profile.HistoryEnabled ? std::optional(history::optionsOf(profile)) : std::nullopt;
     const QString error = Engine->ApplyProfile(profile);
     if (!error.isEmpty())
         TApplication::ShowException(error);

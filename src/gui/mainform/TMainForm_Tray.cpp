@@ -18,6 +18,10 @@ void TMainForm::StopCommand() {
         StopButton->click();
 }
 
+void TMainForm::HistoryCommand() {
+    runGuarded([this] { lbHistoryClick(); });
+}
+
 void TMainForm::OutagesCommand() {
     runGuarded([this] { lbOutagesClick(); });
 }

@@ -31,6 +31,7 @@ TrayIcon::TrayIcon(TrayStatus& status, QObject* parent)
     m_start = m_menu->addAction(QStringLiteral("Start"), this, &TrayIcon::startRequested);
     m_stop = m_menu->addAction(QStringLiteral("Stop"), this, &TrayIcon::stopRequested);
     m_menu->addAction(QStringLiteral("Outages"), this, &TrayIcon::outagesRequested);
+    m_menu->addAction(QStringLiteral("History"), this, &TrayIcon::historyRequested);
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("Quit"), this, &TrayIcon::quitRequested);
     connect(m_menu, &QMenu::aboutToShow, this, &TrayIcon::updateMenu);

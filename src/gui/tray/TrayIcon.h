@@ -41,6 +41,7 @@ signals:
     void startRequested();
     void stopRequested();
     void outagesRequested();
+    void historyRequested();
     void quitRequested();
 
 private:

@@ -1,0 +1,141 @@
+// Benchmark: the history window over a made-up year of one echo a second
+// (31.5 million echoes, with a blackhole, a gap and outages of each cause).
+// For views of 1 h, 24 h, 30 d and 1 y it pans in small steps and prints
+// the 50th and 95th percentile of the time one redraw of the plot takes,
+// then the window's resident memory. With --shots FOLDER it saves the
+// window at each span there.
+
+#include "SyntheticHistory.h"
+#include "TApplication.h"
+#include "history/THistoryChart.h"
+#include "history/THistoryForm.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kMinute = 60'000;
+constexpr qint64 kHour = 60 * kMinute;
+constexpr qint64 kDay = 24 * kHour;
+constexpr qint64 kNow = 1'796'904'000'000; // 2026-12-10 12:00 UTC
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double percentile(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    return values[std::size_t(q * double(values.size() - 1) + 0.5)];
+}
+
+LedgerRow row(LedgerRow::Kind kind, qint64 from, qint64 to, const QString& cause) {
+    LedgerRow r;
+    r.kind = kind;
+    r.start = QDateTime::fromMSecsSinceEpoch(from);
+    r.end = QDateTime::fromMSecsSinceEpoch(to);
+    r.durationMs = to - from;
+    r.host = QStringLiteral("router.lan");
+    r.cause = cause;
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    TApplication app(argc, argv);
+    const int at = QCoreApplication::arguments().indexOf(QStringLiteral("--shots"));
+    const QString shots = at > 0 ? QCoreApplication::arguments().value(at + 1) : QString();
+
+    const qint64 hole = kNow - 3 * kHour;
+    SyntheticHistory::Host host =
+        SyntheticHistory::host(QStringLiteral("router.lan"), QStringLiteral("192.0.2.1"), kNow - 365 * kDay, kNow);
+    host.blackhole(hole, hole + 10 * kMinute).gap(kNow - 3 * kDay, kNow - 3 * kDay + 6 * kHour);
+    QList<LedgerRow> rows{row(LedgerRow::Kind::Outage, hole, hole + 10 * kMinute, cause::BeyondGateway),
+                          row(LedgerRow::Kind::Gap, kNow - 3 * kDay, kNow - 3 * kDay + 6 * kHour, QString())};
+    // A short outage of each cause on the days before, for the picture.
+    const QList<QString> causes{cause::Offline, cause::LocalNetwork, cause::Refused, cause::LocalHostSilent,
+                                cause::AfterWakeUp};
+    for (qsizetype i = 0; i < causes.size(); ++i) {
+        const qint64 from = kNow - (5 + 4 * i) * kDay + 7 * kHour;
+        host.blackhole(from, from + 40 * kMinute);
+        rows.append(row(LedgerRow::Kind::Outage, from, from + 40 * kMinute, causes[i]));
+    }
+    SyntheticHistory history({host});
+
+    QElapsedTimer timer;
+    timer.start();
+    history.buckets(QStringLiteral("router.lan"), kNow - 365 * kDay, kNow, 1000);
+    std::printf("synthetic history: one year, one echo a second; its minutes summed in %.1f s\n",
+                timer.elapsed() / 1000.0);
+    const long before = residentKiB();
+
+    THistoryForm form(nullptr, &history, nullptr);
+    form.setClock([] { return QDateTime::fromMSecsSinceEpoch(kNow); });
+    form.setWatchedHost(QStringLiteral("router.lan"));
+    form.setOutages(rows);
+    form.resize(1000, 480);
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 1;
+    THistoryChart* chart = form.chart;
+    std::printf("plot: %d columns at a pixel ratio of %.1f\n", chart->plot().columns(), chart->devicePixelRatioF());
+
+    const auto settle = [&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!form.fetchesDone() && waited.elapsed() < 60'000)
+            QTest::qWait(5);
+        return waited.elapsed();
+    };
+    const QList<std::pair<const char*, qint64>> spans{
+        {"1 h", kHour}, {"24 h", kDay}, {"30 d", 30 * kDay}, {"1 y", 365 * kDay}};
+    std::printf("%-5s %10s %12s %12s %12s\n", "view", "first (ms)", "p50 (ms)", "p95 (ms)", "max (ms)");
+    for (const auto& [name, span] : spans) {
+        chart->showRange(kNow - span, kNow);
+        const qint64 first = settle();
+        std::vector<double> redraws;
+        for (int i = 0; i < 200; ++i) {
+            // Back and forth over a tenth of the span, through the cache,
+            // its fetches running meanwhile.
+            chart->panBy((i / 20) % 2 ? span / 200 : -span / 200);
+            QElapsedTimer one;
+            one.start();
+            chart->repaint();
+            redraws.push_back(one.nsecsElapsed() / 1e6);
+            QCoreApplication::processEvents();
+        }
+        std::printf("%-5s %10lld %12.2f %12.2f %12.2f\n", name, first, percentile(redraws, 0.5),
+                    percentile(redraws, 0.95), *std::max_element(redraws.begin(), redraws.end()));
+        if (!shots.isEmpty()) {
+            chart->showRange(kNow - span, kNow);
+            settle();
+            form.grab().save(
+                QDir(shots).filePath(QStringLiteral("history-%1.png").arg(QString::fromLatin1(name).remove(u' '))));
+        }
+    }
+    if (!shots.isEmpty()) {
+        chart->showRange(hole - 40 * kMinute, hole + 50 * kMinute);
+        settle();
+        QTest::mouseMove(chart, QPoint(qRound(chart->xOf(hole - 20 * kMinute)), chart->height() / 2));
+        form.grab().save(QDir(shots).filePath(QStringLiteral("history-blackhole.png")));
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("resident memory: %ld KiB before the window, %ld KiB with it (+%ld KiB); peak %ld KiB\n", before,
+                residentKiB(), residentKiB() - before, usage.ru_maxrss);
+    return 0;
+}
