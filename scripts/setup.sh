@@ -10,7 +10,8 @@ packages=(
   prometheus         # promtool and a real scraper for the metrics tests
   systemd            # systemd-analyze, to check the service units
   fonts-liberation2 # metric-compatible faces for the windows' pixel layout
-  iproute2 nftables iputils-ping # real-network tests and the benchmark
+  iproute2 nftables iputils-ping # real-network tests and the benchmarks
+  fping                          # the benchmarks compare the watcher with it
   libcap2-bin                    # setcap, for the capability test
   clang                          # the fuzz target (libFuzzer)
   clang-format                   # the formatting check

@@ -2,6 +2,8 @@
 
 #include "clock/LocalTime.h"
 
+#include <QTimeZone>
+
 #include <algorithm>
 #include <cmath>
 
@@ -47,6 +49,34 @@ QString stampText(const QDateTime& at) {
     // In the hour that happens twice, the offset tells which one.
     if (localclock::isRepeated(at))
         text += u' ' + localclock::offsetText(local.offsetFromUtc());
+    return text;
+}
+
+QString roundTripText(std::int64_t us) {
+    return QString::number(double(us) / 1000.0, 'f', 3) + QStringLiteral(" ms");
+}
+
+QString lossText(qint64 lost, qint64 echoes) {
+    if (echoes <= 0)
+        return QStringLiteral("–");
+    const double percent = 100.0 * double(lost) / double(echoes);
+    if (lost > 0 && percent < 0.0005)
+        return QStringLiteral("< 0.001 %");
+    if (lost < echoes && percent >= 99.9995)
+        return QStringLiteral("> 99.999 %");
+    return QString::number(percent, 'f', 3) + QStringLiteral(" %");
+}
+
+QString zoneText(const QDateTime& from, const QDateTime& to) {
+    QString name = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    if (name.isEmpty())
+        name = from.toLocalTime().timeZoneAbbreviation();
+    const auto offset = [](const QDateTime& at) {
+        return QStringLiteral("UTC") + localclock::offsetText(at.toLocalTime().offsetFromUtc());
+    };
+    QString text = name + QStringLiteral(", ") + offset(from);
+    for (const QDateTime& change : localclock::offsetChanges(from, to))
+        text += QStringLiteral("; %1 from %2").arg(offset(change), stampText(change));
     return text;
 }
 

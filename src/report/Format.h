@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
+
 // The texts the outage window and the report show for times, lengths and
 // shares, the same in both.
 namespace report {
@@ -19,6 +21,14 @@ QString availabilityText(double share);
 // "2026-11-02 14:05:03", local time; in the hour that happens twice when
 // the clocks go back, with its UTC offset: "2026-10-25 02:30:00 +02:00".
 QString stampText(const QDateTime& at);
+// A round trip in milliseconds with three decimals: "14.203 ms".
+QString roundTripText(std::int64_t us);
+// The share of echoes lost as a percentage with three decimals; never
+// "0.000 %" when any was lost nor "100.000 %" when any came back.
+QString lossText(qint64 lost, qint64 echoes);
+// The local time zone and its UTC offset over [from, to): "Europe/Berlin,
+// UTC+01:00", the offset it changes to and when where the clocks change.
+QString zoneText(const QDateTime& from, const QDateTime& to);
 // "2026-11-02".
 QString dateText(const QDate& date);
 QString kindText(LedgerRow::Kind kind);

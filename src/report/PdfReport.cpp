@@ -1,10 +1,12 @@
 #include "CauseColours.h"
+#include "EchoGraph.h"
 #include "Format.h"
 #include "PageComposer.h"
 #include "Period.h"
 #include "Report.h"
 #include "Timeline.h"
 
+#include "clock/LocalTime.h"
 #include "ledger/LedgerTotals.h"
 #include "text/Inet.h"
 
@@ -15,6 +17,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextOption>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <memory>
@@ -301,6 +304,81 @@ void placeTimeline(Sheet& sheet, const QList<LedgerRow>& rows, const QDateTime& 
     sheet.pages.advance(mm(5));
 }
 
+// "2026-10-25 02:00–03:00", with the offset in the hour that happens twice.
+QString hourText(const EchoHour& hour) {
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(hour.fromMs).toLocalTime();
+    // Its end on the clock it began by: the first 02:00 of the night the
+    // clocks go back ends at 03:00, not at the second 02:00.
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(hour.toMs, QTimeZone(from.offsetFromUtc()));
+    QString text =
+        from.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral("–") + to.toString(QStringLiteral("HH:mm"));
+    if (localclock::isRepeated(from))
+        text += QStringLiteral(" (UTC%1)").arg(localclock::offsetText(from.offsetFromUtc()));
+    return text;
+}
+
+QString roundTripCell(std::int64_t us, bool estimated) {
+    if (us < 0)
+        return QStringLiteral("no answers");
+    return estimated ? QStringLiteral("about ") + roundTripText(us) : roundTripText(us);
+}
+
+// What the history knows of the period, on a page of its own: the echoes'
+// figures, the latency graph and the worst hours.
+void placeEchoes(Sheet& sheet, const EchoFigures& echoes, const QDateTime& from, const QDateTime& to) {
+    sheet.pages.newPage();
+    Table figures;
+    figures.widthsMm = {58, 116};
+    figures.alignments = {Qt::AlignLeft, Qt::AlignLeft};
+    figures.header = QStringList{QString(), QStringLiteral("This period")};
+    figures.rows = {
+        {{QStringLiteral("Echoes sent"), QString::number(echoes.echoes)}, {}},
+        {{QStringLiteral("Echoes lost"), QString::number(echoes.lost)}, {}},
+        {{QStringLiteral("Loss rate"), lossText(echoes.lost, echoes.echoes)}, {}},
+        {{QStringLiteral("Median round trip"), roundTripCell(echoes.medianUs, echoes.estimated)}, {}},
+        {{QStringLiteral("95th percentile round trip"), roundTripCell(echoes.p95Us, echoes.estimated)}, {}},
+        {{QStringLiteral("Time zone"), zoneText(from, to)}, {}},
+    };
+    sheet.heading(QStringLiteral("Echoes"), mm(30));
+    placeTable(sheet, figures);
+    sheet.pages.advance(mm(1.5));
+    if (!echoes.estimateNote.isEmpty())
+        sheet.line(echoes.estimateNote, sans(7.5), kQuiet, mm(1));
+    sheet.line(QStringLiteral("The round trips are of the echoes answered; the 95th percentile is the round trip "
+                              "that 95 % of them did not exceed. Times are local, in the time zone above."),
+               sans(7.5), kQuiet, mm(6));
+
+    const double graphHeight = mm(80);
+    sheet.heading(QStringLiteral("Round trips and losses"), graphHeight + mm(8));
+    auto graph = std::make_shared<EchoGraph>(echoes, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
+    const QRectF area(sheet.left(), sheet.pages.y() + mm(1.5), sheet.width(), graphHeight);
+    const QFont axisFont = sans(7);
+    const double unit = mm(1);
+    sheet.pages.add([=](QPainter& p) { graph->draw(p, area, axisFont, unit); });
+    sheet.pages.advance(graphHeight + mm(3));
+    sheet.line(QStringLiteral("Per column: the median round trip as a line, the middle half of the round trips dark "
+                              "blue, 10 % to 90 % lighter, the least to the most faint; below, in red, the share of "
+                              "the column's echoes lost."),
+               sans(7.5), kQuiet, mm(6));
+
+    Table worst;
+    worst.header = QStringList{QStringLiteral("Hour"), QStringLiteral("Echoes"), QStringLiteral("Lost"),
+                               QStringLiteral("Loss"), QStringLiteral("Median"), QStringLiteral("95th percentile")};
+    worst.widthsMm = {54, 20, 18, 22, 30, 30};
+    worst.alignments = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight};
+    for (const EchoHour& hour : echoes.worstHours)
+        worst.rows.append({{hourText(hour), QString::number(hour.echoes), QString::number(hour.lost),
+                            lossText(hour.lost, hour.echoes), roundTripCell(hour.medianUs, hour.estimated),
+                            roundTripCell(hour.p95Us, hour.estimated)},
+                           {}});
+    sheet.heading(QStringLiteral("Worst hours"), mm(12));
+    placeTable(sheet, worst);
+    sheet.pages.advance(mm(1.5));
+    sheet.line(QStringLiteral("The clock hours of the period with the largest share of their echoes lost; of equal "
+                              "shares, the one with the higher 95th percentile first."),
+               sans(7.5), kQuiet, mm(6));
+}
+
 void placeRows(Sheet& sheet, QList<LedgerRow> rows, const QDateTime& from, const QDateTime& to) {
     rows = rowsIn(rows, from, to);
     std::stable_sort(rows.begin(), rows.end(),
@@ -337,7 +415,8 @@ void placeRows(Sheet& sheet, QList<LedgerRow> rows, const QDateTime& from, const
 namespace {
 
 bool write(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
-           const QDateTime& to, const QDateTime& watchedSince, const QStringList& remarks, QString* error) {
+           const QDateTime& to, const QDateTime& watchedSince, const QStringList& remarks, const EchoFigures* echoes,
+           QString* error) {
     const auto fail = [&](const QString& message) {
         if (error)
             *error = message;
@@ -370,6 +449,10 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
     placeTitle(sheet, host, from, to, watchedSince, remarks);
     placeTotals(sheet, rows, from, to, watchedSince);
     placeTimeline(sheet, rows, from, to, watchedSince);
+    if (echoes && echoes->any())
+        placeEchoes(sheet, *echoes, from, to);
+    else
+        sheet.line(QStringLiteral("No echoes of this host are kept for this period."), sans(9), Qt::black, mm(5));
     placeRows(sheet, rows, from, to);
 
     const QRectF body = pages.body();
@@ -403,12 +486,12 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
 
 bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
               const QDateTime& to, const QDateTime& watchedSince, QString* error) {
-    return write(path, host, rows, from, to, watchedSince, {}, error);
+    return write(path, host, rows, from, to, watchedSince, {}, nullptr, error);
 }
 
 bool writePdf(const QString& path, const Source& source, QString* error) {
     return write(path, inet::hostLabel(source.host, source.address), source.rows, source.from, source.to,
-                 source.watchedSince, source.remarks, error);
+                 source.watchedSince, source.remarks, &source.echoes, error);
 }
 
 } // namespace report

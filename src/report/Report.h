@@ -12,10 +12,11 @@
 namespace report {
 
 // Page 1 holds the title, the totals for the period and for the last 24
-// hours, 7 days and 30 days before `to`, and the timeline, one band per day;
-// the table of the period's rows follows, as many pages as it needs. Rows
-// without an end last their duration (give an outage in progress its end
-// so far). `watchedSince` is when watching the host began: time before it
+// hours, 7 days and 30 days before `to`, and the timeline, one band per day.
+// The source's echoes, where the history holds any, follow on a page of
+// their own; else one line says there are none. The table of the period's
+// rows follows, as many pages as it needs. Rows without an end last their
+// duration (give an outage in progress its end so far). `watchedSince` is when watching the host began: time before it
 // counts as neither up nor down. The file is replaced only once complete;
 // false with *error set when it cannot be written.
 bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,

@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Period.h"
 
+#include "history/HistoryReader.h"
 #include "ledger/LedgerQuery.h"
 
 #include <algorithm>
@@ -68,6 +69,12 @@ Source gather(const QString& ledgerPath, const QString& host, const QDateTime& f
     }
     if (const QString note = read.stats.note(ledgerPath); !note.isEmpty())
         source.remarks << note + u'.';
+
+    // A history that is missing, or none of ours, reads as empty.
+    if (source.from < source.to) {
+        HistoryReader history(historyPathFor(ledgerPath));
+        source.echoes = echoFigures(history, host, source.from.toMSecsSinceEpoch(), source.to.toMSecsSinceEpoch());
+    }
     return source;
 }
 

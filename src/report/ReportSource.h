@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EchoFigures.h"
+
 #include "ledger/LedgerFile.h"
 #include "ledger/LedgerRow.h"
 
@@ -10,7 +12,8 @@
 
 // What the report of one host needs, read from the ledger its folder's
 // hosts share: the host's own rows only, and only those of the period and
-// of the 30 days before its end, in one pass over the file.
+// of the 30 days before its end, in one pass over the file; and what the
+// history beside it holds of the host's echoes in the period.
 namespace report {
 
 struct Source {
@@ -29,6 +32,8 @@ struct Source {
     // known, rows of the ledger that were skipped.
     QStringList remarks;
     LedgerFile::ReadStats stats;
+    // None sent when there is no history, or none of the host in the period.
+    EchoFigures echoes;
 };
 
 // `live` are rows the caller knows of but the file does not hold yet (the

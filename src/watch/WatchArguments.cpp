@@ -8,13 +8,33 @@
 #include <QSet>
 
 QString WatchArguments::usage() {
-    return QStringLiteral("usage: linkvigil-watch [--metrics [ADDR:]PORT] [--log-dir DIR] CONFIG.ini|DIR ...\n"
-                          "       linkvigil-watch [--log-dir DIR] --report FROM..TO CONFIG.ini OUT.pdf\n"
-                          "Watches the host of each settings file (a folder: each *.ini in it) until\n"
-                          "SIGTERM or SIGINT; --metrics serves GET /metrics for Prometheus (address\n"
-                          "127.0.0.1 unless given); --log-dir holds the relative log names.\n"
-                          "--report writes the outage report of one host for a period (dates or\n"
-                          "date-times; an empty end is now, an empty start 30 days before the end).\n");
+    return QStringLiteral(
+        "usage: linkvigil-watch [--metrics [ADDR:]PORT] [--log-dir DIR] CONFIG.ini|DIR ...\n"
+        "       linkvigil-watch [--log-dir DIR] --report FROM..TO CONFIG.ini OUT.pdf\n"
+        "       linkvigil-watch [--log-dir DIR] --export FROM..TO CONFIG.ini [OUT] [--format csv|jsonl]\n"
+        "Watches the host of each settings file (a folder: each *.ini in it) until\n"
+        "SIGTERM or SIGINT; --metrics serves GET /metrics for Prometheus (address\n"
+        "127.0.0.1 unless given); --log-dir holds the relative log names.\n"
+        "--report writes the outage report of one host for a period (dates or\n"
+        "date-times; an empty end is now, an empty start 30 days before the end).\n"
+        "--export writes the echoes of its history in that period to OUT or, without\n"
+        "OUT or with \"-\", to standard output: CSV, or JSON lines with --format jsonl\n"
+        "or an OUT ending in .jsonl or .json.\n");
+}
+
+std::optional<history::ExportFormat> WatchArguments::exportFormat() const {
+    if (exportFormatName.isEmpty()) {
+        if (exportToStandardOutput())
+            return history::ExportFormat::Csv;
+        if (exportFile.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+            return history::ExportFormat::JsonLines;
+        return history::formatForFile(exportFile);
+    }
+    if (exportFormatName.compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
+        return history::ExportFormat::Csv;
+    if (exportFormatName.compare(QStringLiteral("jsonl"), Qt::CaseInsensitive) == 0)
+        return history::ExportFormat::JsonLines;
+    return std::nullopt;
 }
 
 std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments, QString* error,
@@ -49,6 +69,16 @@ std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments
             if (!v)
                 return std::nullopt;
             result.reportPeriod = *v;
+        } else if (!optionsDone && arg == u"--export") {
+            const auto v = value(arg);
+            if (!v)
+                return std::nullopt;
+            result.exportPeriod = *v;
+        } else if (!optionsDone && arg == u"--format") {
+            const auto v = value(arg);
+            if (!v)
+                return std::nullopt;
+            result.exportFormatName = *v;
         } else if (!optionsDone && arg == u"--log-dir") {
             const auto v = value(arg);
             if (!v)
@@ -63,6 +93,31 @@ std::optional<WatchArguments> WatchArguments::parse(const QStringList& arguments
             return std::nullopt;
         } else {
             paths << arg;
+        }
+    }
+    if (!result.reportPeriod.isEmpty() && !result.exportPeriod.isEmpty()) {
+        *error = QStringLiteral("--report and --export exclude each other");
+        return std::nullopt;
+    }
+    if (!result.exportFormatName.isEmpty() && result.exportPeriod.isEmpty()) {
+        *error = QStringLiteral("--format goes with --export only");
+        return std::nullopt;
+    }
+    if (!result.exportPeriod.isEmpty()) {
+        if (!result.metrics.isEmpty()) {
+            *error = QStringLiteral("--export takes no --metrics");
+            return std::nullopt;
+        }
+        if (paths.isEmpty() || paths.size() > 2) {
+            *error = QStringLiteral("--export takes one settings file and, if wanted, the file to write");
+            return std::nullopt;
+        }
+        if (paths.size() == 2)
+            result.exportFile = paths.takeLast();
+        // The history is of one host: a folder may hold many.
+        if (QFileInfo(paths.first()).isDir()) {
+            *error = QStringLiteral("%1 is a folder: --export takes one settings file").arg(paths.first());
+            return std::nullopt;
         }
     }
     if (!result.reportPeriod.isEmpty()) {

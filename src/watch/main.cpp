@@ -1,11 +1,13 @@
 // The headless watcher: the hosts of the settings files given, watched from
 // one thread until SIGTERM or SIGINT, with their logs and, if asked for,
-// their metrics for Prometheus. Exit status 2: bad arguments or settings.
+// their metrics for Prometheus; or one host's outage report, or the echoes
+// of its history, for a period. Exit status 2: bad arguments or settings.
 // A stop signal before the watching begins ends it by that signal.
 
 #include "HostSettings.h"
 #include "StopSignals.h"
 #include "WatchArguments.h"
+#include "WatchExport.h"
 #include "Watcher.h"
 #include "icmp/Privileges.h"
 #include "io/RealPath.h"
@@ -98,6 +100,11 @@ int main(int argc, char* argv[]) {
     if (!arguments->reportPeriod.isEmpty()) {
         StopSignals::unblock();
         return writeReport(*arguments);
+    }
+    // Nor has the export: a stop ends it where it is.
+    if (!arguments->exportPeriod.isEmpty()) {
+        StopSignals::unblock();
+        return exportHistory(*arguments, QDateTime::currentDateTime(), say);
     }
 
     // Taken from here on: by the start-up between its steps, then by the

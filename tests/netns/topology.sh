@@ -8,6 +8,7 @@
 #   host   h0  192.0.2.1-7    --- rh  192.0.2.254     (nft drop/reject rules)
 #              2001:db8::1-7,10       2001:db8::fe
 #          lo  198.18.4.0/22                          (AnyIP: all 1024 answer)
+#          lo  198.18.64.0/18                         (AnyIP: 16384 more, for benchmarks)
 #   mtu    m0  203.0.113.1    --- rm  203.0.113.254   (MTU 1000 on both ends)
 #          m6  2001:db8:203::1 -- rm6 2001:db8:203::fe (MTU 1280 on both ends)
 #   resp.  x0  198.18.0.1-23  --- rx  198.18.0.254    (kernel echo ignored)
@@ -139,6 +140,7 @@ build_topology() {
     "route add 203.0.113.0/24 via 198.51.100.254" \
     "route add 198.18.0.0/24 via 198.51.100.254" \
     "route add 198.18.4.0/22 via 198.51.100.254" \
+    "route add 198.18.64.0/18 via 198.51.100.254" \
     "route add unreachable 198.19.1.0/24" \
     "route add prohibit 198.19.2.0/24" \
     "route add blackhole 198.19.3.0/24" \
@@ -155,12 +157,12 @@ build_topology() {
     "addr add 2001:db8:51::fe/64 dev rc nodad" "addr add 2001:db8::fe/64 dev rh nodad" \
     "addr add 2001:db8:203::fe/64 dev rm6 nodad" "addr add 2001:db8:18::fe/64 dev rx nodad" \
     "link set rc up" "link set rh up" "link set rm up" "link set rm6 up" "link set rx up" \
-    "route add 198.18.4.0/22 via 192.0.2.1"
+    "route add 198.18.4.0/22 via 192.0.2.1" "route add 198.18.64.0/18 via 192.0.2.1"
   for i in 1 2 3 4 5 6 7; do host_addrs+=("addr add 192.0.2.$i/24 dev h0"); done
   for i in 1 2 3 4 5 6 7 10; do host_addrs+=("addr add 2001:db8::$i/64 dev h0 nodad"); done
   ip_batch "$NS_H" "link set lo up" "${host_addrs[@]}" "link set h0 up" \
     "route add default via 192.0.2.254" "route add ::/0 via 2001:db8::fe" \
-    "route add local 198.18.4.0/22 dev lo"
+    "route add local 198.18.4.0/22 dev lo" "route add local 198.18.64.0/18 dev lo"
   ip_batch "$NS_M" "link set lo up" "addr add 203.0.113.1/24 dev m0" \
     "addr add 2001:db8:203::1/64 dev m6 nodad" "link set m0 up" "link set m6 up" \
     "route add default via 203.0.113.254" "route add ::/0 via 2001:db8:203::fe"

@@ -1,5 +1,5 @@
-#include "history/RoundTripScale.h"
-#include "history/TimeAxis.h"
+#include "report/plot/RoundTripScale.h"
+#include "report/plot/TimeAxis.h"
 
 #include <QDateTime>
 #include <QTest>

@@ -186,6 +186,32 @@ private slots:
         QCOMPARE(reader.buckets(h, ms(first), ms(first.addSecs(1800)), 1)[0].echoes, 3);
     }
 
+    // Echoes sent in one millisecond, and after the wall clock was set
+    // back, are each kept, journal and blocks alike.
+    void sameMillisecondAndClockSetBack() {
+        clock.set(utc(8, 10, 0));
+        auto s = store();
+        const QString h = QStringLiteral("steps.example");
+        s->add(answered(h, utc(8, 10, 0, 5), 1'000));
+        s->add(answered(h, utc(8, 10, 0, 5), 2'000));
+        s->add(timedOut(h, utc(8, 10, 0, 5)));
+        s->add(answered(h, utc(8, 9, 59, 0), 3'000)); // set back by a second
+        const auto listed = [this, &h] {
+            HistoryReader reader(path);
+            QList<std::int64_t> rtts;
+            reader.forEachEcho(h, 0, LLONG_MAX / 2, [&rtts](const EchoSample& e) {
+                rtts << e.roundTripMicros;
+                return true;
+            });
+            return rtts;
+        };
+        QVERIFY(s->sync());
+        QCOMPARE(listed().size(), 4);
+        clock.set(utc(8, 11, 0));
+        s->close();
+        QCOMPARE(listed().size(), 4);
+    }
+
     // A reader on its own thread sees every committed echo once, never one
     // twice, while slots close and journal rows go under it.
     void readerBesideWriter() {

@@ -15,3 +15,6 @@ foreach(zone America/Santiago Europe/Berlin)
     add_test(NAME test_timezones_${city} COMMAND test_timezones)
     set_tests_properties(test_timezones_${city} PROPERTIES ENVIRONMENT "TZ=${zone}" TIMEOUT 60)
 endforeach()
+# The report's echo page from a History.db, across the night the clocks go back.
+linkvigil_add_test(test_report_echoes unit/TestReportEchoes.cpp unit/HistoryTestKit.h)
+set_tests_properties(test_report_echoes PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Europe/Berlin")

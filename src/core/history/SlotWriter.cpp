@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <tuple>
 
 using namespace historyschema;
 
@@ -52,13 +53,17 @@ int SlotWriter::write(std::int64_t series, const IpAddress& address, std::int64_
         startOffset = packed->startOffset();
     } else {
         echoes.insert(echoes.end(), own.begin(), own.end());
-        // One writer sends a series one echo at a time: an echo is known by
-        // its sent time, and the one seen first is kept.
-        std::stable_sort(echoes.begin(), echoes.end(),
-                         [](const StoredEcho& a, const StoredEcho& b) { return a.sentMs < b.sentMs; });
-        echoes.erase(std::unique(echoes.begin(), echoes.end(),
-                                 [](const StoredEcho& a, const StoredEcho& b) { return a.sentMs == b.sentMs; }),
-                     echoes.end());
+        // An echo that is both in the block and in the journal taken over
+        // again is the same in every value and kept once; echoes that only
+        // share their sent time (one millisecond, a clock set back) are all
+        // kept.
+        const auto key = [](const StoredEcho& e) {
+            return std::tie(e.sentMs, e.outcome, e.status, e.rttUs, e.ttl, e.offsetS, e.from.family, e.from.bytes,
+                            e.from.scope);
+        };
+        std::sort(echoes.begin(), echoes.end(),
+                  [&key](const StoredEcho& a, const StoredEcho& b) { return key(a) < key(b); });
+        echoes.erase(std::unique(echoes.begin(), echoes.end()), echoes.end());
         if (echoes.empty())
             return SQLITE_OK;
         startOffset = echoes.front().offsetS;

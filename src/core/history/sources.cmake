@@ -3,6 +3,7 @@
 find_package(SQLite3 REQUIRED)
 target_sources(linkvigil_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/BucketBuilder.cpp ${CMAKE_CURRENT_LIST_DIR}/BucketBuilder.h
+    ${CMAKE_CURRENT_LIST_DIR}/BucketRun.h
     ${CMAKE_CURRENT_LIST_DIR}/EchoCodec.cpp ${CMAKE_CURRENT_LIST_DIR}/EchoCodec.h
     ${CMAKE_CURRENT_LIST_DIR}/EchoSummary.cpp ${CMAKE_CURRENT_LIST_DIR}/EchoSummary.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryExport.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryExport.h

@@ -1,10 +1,10 @@
 #include "history/HistoryPlot.h"
 
 #include "Fonts.h"
-#include "history/TimeAxis.h"
 #include "ledger/LedgerQuery.h"
 #include "report/CauseColours.h"
 #include "report/Timeline.h"
+#include "report/plot/TimeAxis.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "history/BucketRun.h"
-#include "history/PlotColumns.h"
-#include "history/RoundTripScale.h"
 #include "ledger/LedgerRow.h"
+#include "report/plot/PlotColumns.h"
+#include "report/plot/RoundTripScale.h"
 
 #include <QColor>
 #include <QImage>

@@ -3,15 +3,11 @@
 target_sources(linkvigil_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/BucketCache.cpp ${CMAKE_CURRENT_LIST_DIR}/BucketCache.h
     ${CMAKE_CURRENT_LIST_DIR}/BucketRequest.h
-    ${CMAKE_CURRENT_LIST_DIR}/BucketRun.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryFetcher.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryFetcher.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryPlot.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryPlot.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryReadout.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryReadout.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryViewport.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryViewport.h
-    ${CMAKE_CURRENT_LIST_DIR}/PlotColumns.cpp ${CMAKE_CURRENT_LIST_DIR}/PlotColumns.h
-    ${CMAKE_CURRENT_LIST_DIR}/RoundTripScale.cpp ${CMAKE_CURRENT_LIST_DIR}/RoundTripScale.h
     ${CMAKE_CURRENT_LIST_DIR}/THistoryChart.cpp ${CMAKE_CURRENT_LIST_DIR}/THistoryChart.h
     ${CMAKE_CURRENT_LIST_DIR}/THistoryForm.cpp ${CMAKE_CURRENT_LIST_DIR}/THistoryForm.h
     ${CMAKE_CURRENT_LIST_DIR}/THistoryForm_Export.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/TimeAxis.cpp ${CMAKE_CURRENT_LIST_DIR}/TimeAxis.h
 )

@@ -1,4 +1,4 @@
-#include "history/TimeAxis.h"
+#include "report/plot/TimeAxis.h"
 
 #include "clock/LocalTime.h"
 

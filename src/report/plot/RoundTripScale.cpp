@@ -1,4 +1,4 @@
-#include "history/RoundTripScale.h"
+#include "report/plot/RoundTripScale.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "history/PlotColumns.h"
+#include "report/plot/PlotColumns.h"
 
 #include <algorithm>
 #include <cmath>
