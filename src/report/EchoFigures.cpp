@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace report {
@@ -166,7 +167,9 @@ EchoFigures echoFigures(IHistorySource& history, const QString& host, qint64 fro
     // The echoes themselves, as far as they are kept, when there are not
     // too many of them; each hour's round trips side by side, in order.
     std::vector<std::int32_t> trips;
+    std::map<qint64, qint64> spacings; // from one echo to the next: how often
     qint64 firstRead = -1;
+    qint64 lastRead = -1;
     bool read = summarised <= exactLimit;
     if (read) {
         trips.reserve(std::size_t(summarised));
@@ -182,6 +185,9 @@ EchoFigures echoFigures(IHistorySource& history, const QString& host, qint64 fro
             }
             if (firstRead < 0)
                 firstRead = sent;
+            if (lastRead >= 0)
+                ++spacings[sent - lastRead];
+            lastRead = sent;
             while (at + 1 < hours.size() && sent >= bounds[at + 1]) {
                 hours[at + 1].first = trips.size();
                 ++at;
@@ -200,6 +206,15 @@ EchoFigures echoFigures(IHistorySource& history, const QString& host, qint64 fro
         for (std::size_t i = at + 1; i < hours.size(); ++i)
             hours[i].first = trips.size();
     }
+
+    qint64 spaced = 0;
+    for (const auto& [ms, n] : spacings)
+        spaced += n;
+    for (auto it = spacings.begin(); spaced > 0 && it != spacings.end(); ++it)
+        if ((spaced -= 2 * it->second) <= 0) {
+            out.spacingMs = it->first;
+            break;
+        }
 
     // An hour is known one by one from the first echo kept on (older ones
     // are dropped first), and before it where no fewer were read than its

@@ -37,6 +37,9 @@ struct EchoFigures {
     bool estimated = false; // the round trips of the whole period
     // Why the round trips marked as estimates are; empty when none is.
     QString estimateNote;
+    // The median time from one echo to the next, from the echoes read one
+    // by one; -1 when fewer than two were.
+    qint64 spacingMs = -1;
     QList<EchoHour> hours;      // every hour of the period, oldest first
     QList<EchoHour> worstHours; // the highest share lost first; of equal shares, the higher p95
 

@@ -325,7 +325,18 @@ QString roundTripCell(std::int64_t us, bool estimated) {
 
 // What the history knows of the period, on a page of its own: the echoes'
 // figures, the latency graph and the worst hours.
-void placeEchoes(Sheet& sheet, const EchoFigures& echoes, const QDateTime& from, const QDateTime& to) {
+// The interval and time-out as the caller gave them, else the interval as
+// the echoes' spacing shows it.
+QString probingText(const Source& source) {
+    if (source.intervalMs > 0 && source.timeoutMs > 0)
+        return QStringLiteral("every %1 ms, answers awaited %2 ms").arg(source.intervalMs).arg(source.timeoutMs);
+    if (source.echoes.spacingMs > 0)
+        return QStringLiteral("every %1 ms, as the echoes are spaced; time-out not known").arg(source.echoes.spacingMs);
+    return {};
+}
+
+void placeEchoes(Sheet& sheet, const EchoFigures& echoes, const QString& probing, const QDateTime& from,
+                 const QDateTime& to) {
     sheet.pages.newPage();
     Table figures;
     figures.widthsMm = {58, 116};
@@ -339,6 +350,8 @@ void placeEchoes(Sheet& sheet, const EchoFigures& echoes, const QDateTime& from,
         {{QStringLiteral("95th percentile round trip"), roundTripCell(echoes.p95Us, echoes.estimated)}, {}},
         {{QStringLiteral("Time zone"), zoneText(from, to)}, {}},
     };
+    if (!probing.isEmpty())
+        figures.rows.insert(5, {{QStringLiteral("Probe interval and time-out"), probing}, {}});
     sheet.heading(QStringLiteral("Echoes"), mm(30));
     placeTable(sheet, figures);
     sheet.pages.advance(mm(1.5));
@@ -416,7 +429,7 @@ namespace {
 
 bool write(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
            const QDateTime& to, const QDateTime& watchedSince, const QStringList& remarks, const EchoFigures* echoes,
-           QString* error) {
+           const QString& probing, QString* error) {
     const auto fail = [&](const QString& message) {
         if (error)
             *error = message;
@@ -450,7 +463,7 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
     placeTotals(sheet, rows, from, to, watchedSince);
     placeTimeline(sheet, rows, from, to, watchedSince);
     if (echoes && echoes->any())
-        placeEchoes(sheet, *echoes, from, to);
+        placeEchoes(sheet, *echoes, probing, from, to);
     else
         sheet.line(QStringLiteral("No echoes of this host are kept for this period."), sans(9), Qt::black, mm(5));
     placeRows(sheet, rows, from, to);
@@ -486,12 +499,12 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
 
 bool writePdf(const QString& path, const QString& host, const QList<LedgerRow>& rows, const QDateTime& from,
               const QDateTime& to, const QDateTime& watchedSince, QString* error) {
-    return write(path, host, rows, from, to, watchedSince, {}, nullptr, error);
+    return write(path, host, rows, from, to, watchedSince, {}, nullptr, {}, error);
 }
 
 bool writePdf(const QString& path, const Source& source, QString* error) {
     return write(path, inet::hostLabel(source.host, source.address), source.rows, source.from, source.to,
-                 source.watchedSince, source.remarks, &source.echoes, error);
+                 source.watchedSince, source.remarks, &source.echoes, probingText(source), error);
 }
 
 } // namespace report

@@ -34,6 +34,10 @@ struct Source {
     LedgerFile::ReadStats stats;
     // None sent when there is no history, or none of the host in the period.
     EchoFigures echoes;
+    // The interval and time-out the host is probed with, where the caller
+    // knows them (the window, the watcher's settings file); 0: not known.
+    int intervalMs = 0;
+    int timeoutMs = 0;
 };
 
 // `live` are rows the caller knows of but the file does not hold yet (the

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -48,8 +49,14 @@ int writeReport(const WatchArguments& arguments) {
         return fail(2, QStringLiteral("%1 is the settings file or the log of %2: name another file for the report")
                            .arg(arguments.reportFile, settings->host()));
     const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/linkvigil-report");
-    const int status = QProcess::execute(tool, {arguments.reportPeriod, LedgerFile::ledgerPath(settings->logPath()),
-                                                settings->host(), arguments.reportFile});
+    // The interval and time-out as the watcher keeps them to their limits.
+    const MonitorProfile& profile = settings->profile;
+    const int interval = std::clamp(profile.Interval, 200, 60000);
+    const int timeout = std::clamp(profile.Timeout, 500, 10000);
+    const int status =
+        QProcess::execute(tool, {QStringLiteral("--interval"), QString::number(interval), QStringLiteral("--timeout"),
+                                 QString::number(timeout), arguments.reportPeriod,
+                                 LedgerFile::ledgerPath(settings->logPath()), settings->host(), arguments.reportFile});
     return status >= 0 ? status : fail(1, QStringLiteral("cannot run %1").arg(tool));
 }
 

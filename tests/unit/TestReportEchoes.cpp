@@ -91,6 +91,7 @@ private slots:
         QCOMPARE(f.medianUs, quantile(trips, 0.5));
         QCOMPARE(f.p95Us, quantile(trips, 0.95));
         QCOMPARE(f.hours.size(), 6);
+        QCOMPARE(f.spacingMs, 10'000); // right across the clocks going back
         QList<qint64> order;
         for (const report::EchoHour& h : f.worstHours)
             order.append((h.fromMs - start.toMSecsSinceEpoch()) / 3'600'000);
@@ -108,8 +109,13 @@ private slots:
               QStringLiteral("Europe/Berlin, UTC+02:00; UTC+01:00 from 2026-10-25 02:00:00 +01:00"),
               QStringLiteral("2026-10-25 02:00–03:00 (UTC+01:00)"),
               QStringLiteral("2026-10-25 02:00–03:00 (UTC+02:00)"), QStringLiteral("Round trips and losses"),
-              QStringLiteral("Worst hours")})
+              QStringLiteral("Worst hours"), QStringLiteral("every 10000 ms, as the echoes are spaced")})
             QVERIFY2(text.contains(expected), qPrintable(expected));
+        // The interval and time-out the caller knows are named instead.
+        report::Source probed = source;
+        probed.intervalMs = 10'000;
+        probed.timeoutMs = 900;
+        QVERIFY(render(probed, "probed.pdf").contains(QStringLiteral("every 10000 ms, answers awaited 900 ms")));
         QVERIFY(!text.contains(QStringLiteral("No echoes of this host")));
         QVERIFY(!text.contains(QStringLiteral("about")));
 

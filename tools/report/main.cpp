@@ -1,7 +1,9 @@
 // linkvigil-report: the outage report of one host as a PDF, from its ledger.
 //
-//   linkvigil-report FROM..TO LEDGER.csv HOST OUT.pdf
+//   linkvigil-report [--interval MS --timeout MS] FROM..TO LEDGER.csv HOST OUT.pdf
 //
+// The interval and time-out the host is probed with, when given, are named
+// in the report; without them it names the echoes' spacing.
 // FROM and TO are ISO dates or local dates and times (see ReportRange.h).
 // Needs no display: without QT_QPA_PLATFORM it uses the offscreen platform.
 // Prints nothing on success but rows of the ledger it had to skip; exits 2
@@ -59,9 +61,21 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
+    QStringList arguments = QCoreApplication::arguments();
+    int probing[2] = {0, 0}; // --interval, --timeout
+    for (int i = 0; i < 2; ++i) {
+        const QString name = i == 0 ? QStringLiteral("--interval") : QStringLiteral("--timeout");
+        const qsizetype at = arguments.indexOf(name);
+        if (at < 1)
+            continue;
+        bool number = false;
+        probing[i] = arguments.value(at + 1).toInt(&number);
+        if (!number || probing[i] <= 0)
+            return complain(QStringLiteral("%1 needs a number of milliseconds").arg(name), kBadInput);
+        arguments.remove(at, 2);
+    }
     if (arguments.size() != 5) {
-        std::fputs("usage: linkvigil-report FROM..TO LEDGER.csv HOST OUT.pdf\n"
+        std::fputs("usage: linkvigil-report [--interval MS --timeout MS] FROM..TO LEDGER.csv HOST OUT.pdf\n"
                    "  FROM, TO: 2026-11-01 or 2026-11-01T08:00; an empty TO is now,\n"
                    "  an empty FROM 30 days before TO; a date as TO includes that day\n",
                    stderr);
@@ -86,7 +100,9 @@ int main(int argc, char* argv[]) {
     if (const QString refused = refusedOutput(output, ledger); !refused.isEmpty())
         return complain(refused, kBadInput);
 
-    const report::Source source = report::gather(ledger, host, range->from, range->to, now);
+    report::Source source = report::gather(ledger, host, range->from, range->to, now);
+    source.intervalMs = probing[0];
+    source.timeoutMs = probing[1];
     if (const QString note = source.stats.note(ledger); !note.isEmpty())
         complain(note, 0);
     if (!report::writePdf(output, source, &error))

@@ -62,6 +62,7 @@ void TMainForm::lbOutagesClick() {
     if (!OutagesForm)
         return;
     OutagesForm->setLedger(LedgerFile::ledgerPath(Engine->LogFilePath()), Engine->Host);
+    OutagesForm->setProbing(Engine->Host, Engine->Interval(), Engine->Timeout());
     if (!OutagesForm->placed())
         OutagesForm->setGeometryText(OutagesGeometry);
     OutagesForm->show();

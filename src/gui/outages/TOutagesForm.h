@@ -41,6 +41,12 @@ public:
     // replace those shown. Watching began, unless set, as the host's stamp
     // beside the ledger tells, or at its first row.
     void setLedger(const QString& path, const QString& host);
+    // The interval and time-out `host` is probed with, for its report.
+    void setProbing(const QString& host, int intervalMs, int timeoutMs) {
+        m_probedHost = host;
+        m_intervalMs = intervalMs;
+        m_timeoutMs = timeoutMs;
+    }
     // Shows another host of the ledger; empty for every host.
     void showHost(const QString& host);
     const QString& shownHost() const { return m_host; }
@@ -101,6 +107,9 @@ private:
     QString m_ledgerPath;
     QString m_watchedHost; // the one the engine watches
     QString m_host;        // the one shown; empty: every host
+    QString m_probedHost;
+    int m_intervalMs = 0;
+    int m_timeoutMs = 0;
     std::optional<LedgerRow> m_inProgress;
     QDateTime m_firstStart; // of the shown host's rows
     QString m_hostAddress;  // of its last row

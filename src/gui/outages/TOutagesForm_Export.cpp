@@ -75,6 +75,10 @@ void TOutagesForm::btnExportReportClick() {
         live.append(row);
     }
     report::Source source = report::gather(m_ledgerPath, m_host, period.from, period.to, now, live);
+    if (m_host == m_probedHost) {
+        source.intervalMs = m_intervalMs;
+        source.timeoutMs = m_timeoutMs;
+    }
     if (m_watchedSinceSet)
         source.watchedSince = m_watchedSince;
     QString error;
