@@ -1,6 +1,7 @@
 #include "EchoGraph.h"
 
 #include "history/BucketRun.h"
+#include "report/plot/PlotColours.h"
 #include "report/plot/RoundTripScale.h"
 #include "report/plot/TimeAxis.h"
 
@@ -15,16 +16,6 @@ namespace report {
 
 namespace {
 
-// The History window's colours.
-const QColor kLoss(0xd6, 0x27, 0x28);
-const QColor kMedian(0x12, 0x34, 0x66);
-const QColor kMiddle(0x86, 0xa8, 0xd6);
-const QColor kSpread(0xc0, 0xd2, 0xeb);
-const QColor kExtremes(0xe7, 0xee, 0xf7);
-const QColor kGrid(0xe3, 0xe3, 0xe3);
-const QColor kDayLine(0xc4, 0xc4, 0xc4);
-const QColor kFrame(0x9a, 0xa5, 0xb1);
-const QColor kText(0x33, 0x33, 0x33);
 const QColor kLaneBack(0xf3, 0xf4, 0xf6);
 
 BucketRun runOf(const EchoFigures& figures) {
@@ -88,7 +79,7 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
 
     // The grid: round-trip ticks across, time ticks down through both.
     const QList<double> rtTicks = scale.ticks();
-    p.setPen(QPen(kGrid, 0.15 * mm));
+    p.setPen(QPen(plotcolour::Grid, 0.15 * mm));
     for (const double ms : rtTicks) {
         const double y = yOf(std::llround(ms * 1000));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -97,7 +88,7 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
     const qint64 minGap = qint64((metrics.horizontalAdvance(QStringLiteral("00:00")) + 6 * mm) * msPerUnit);
     const QList<TimeAxis::Tick> timeTicks = TimeAxis::ticks(m_fromMs, m_toMs, minGap);
     for (const TimeAxis::Tick& tick : timeTicks) {
-        p.setPen(QPen(tick.major ? kDayLine : kGrid, 0.15 * mm));
+        p.setPen(QPen(tick.major ? plotcolour::DayLine : plotcolour::Grid, 0.15 * mm));
         const double x = xOf(double(tick.ms));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.drawLine(QPointF(x, lane.top()), QPointF(x, lane.bottom()));
@@ -112,9 +103,9 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
             if (low >= 0 && high >= 0)
                 p.fillRect(columnRect(x, yOf(high), std::max(yOf(high) + 0.1 * mm, yOf(low))), colour);
         };
-        band(b.minUs, b.maxUs, kExtremes);
-        band(b.p10Us, b.p90Us, kSpread);
-        band(b.p25Us, b.p75Us, kMiddle);
+        band(b.minUs, b.maxUs, plotcolour::Extremes);
+        band(b.p10Us, b.p90Us, plotcolour::Spread);
+        band(b.p25Us, b.p75Us, plotcolour::Middle);
     }
 
     // The median through the columns' own buckets, broken where nothing was
@@ -122,7 +113,7 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
     p.save();
     p.setClipRect(plot);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(kMedian, 0.35 * mm, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(plotcolour::Median, 0.35 * mm, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     QPainterPath median;
     bool open = false;
@@ -154,17 +145,17 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
         if (b.echoes == 0 || b.lost == 0)
             continue;
         const double height = std::max(0.25 * mm, double(b.lost) / double(b.echoes) * lane.height());
-        p.fillRect(columnRect(x, lane.bottom() - height, lane.bottom()), kLoss);
+        p.fillRect(columnRect(x, lane.bottom() - height, lane.bottom()), plotcolour::Loss);
     }
 
-    p.setPen(QPen(kFrame, 0.2 * mm));
+    p.setPen(QPen(plotcolour::Frame, 0.2 * mm));
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot);
     p.drawRect(lane);
 
     // The labels: round trips and the share lost on the left, times below.
     p.setFont(font);
-    p.setPen(kText);
+    p.setPen(plotcolour::Text);
     const double gap = 1.5 * mm;
     for (const double ms : rtTicks)
         p.drawText(QRectF(area.left(), yOf(std::llround(ms * 1000)) - line / 2, labelWidth - gap, line),

@@ -4,6 +4,7 @@
 #include "ledger/LedgerQuery.h"
 #include "report/CauseColours.h"
 #include "report/Timeline.h"
+#include "report/plot/PlotColours.h"
 #include "report/plot/TimeAxis.h"
 
 #include <QFontMetrics>
@@ -13,11 +14,11 @@
 #include <cmath>
 
 const QColor HistoryPlot::Background(0xfb, 0xfb, 0xfb);
-const QColor HistoryPlot::Loss(0xd6, 0x27, 0x28);
-const QColor HistoryPlot::Median(0x12, 0x34, 0x66);
-const QColor HistoryPlot::Middle(0x86, 0xa8, 0xd6);
-const QColor HistoryPlot::Spread(0xc0, 0xd2, 0xeb);
-const QColor HistoryPlot::Extremes(0xe7, 0xee, 0xf7);
+const QColor HistoryPlot::Loss = plotcolour::Loss;
+const QColor HistoryPlot::Median = plotcolour::Median;
+const QColor HistoryPlot::Middle = plotcolour::Middle;
+const QColor HistoryPlot::Spread = plotcolour::Spread;
+const QColor HistoryPlot::Extremes = plotcolour::Extremes;
 const QColor HistoryPlot::Before(0xee, 0xee, 0xee);
 
 namespace {
@@ -31,10 +32,6 @@ constexpr int kLaneGap = 3;
 constexpr int kBottom = 32;
 constexpr int kTickGap = 32; // the least room between two round-trip ticks
 
-const QColor kGrid(0xe3, 0xe3, 0xe3);
-const QColor kDayLine(0xc4, 0xc4, 0xc4);
-const QColor kFrame(0x9a, 0xa5, 0xb1);
-const QColor kText(0x33, 0x33, 0x33);
 const QColor kLaneBack(0xee, 0xf0, 0xf2);
 const QColor kPlotHatch(0xb4, 0xb9, 0xbf);
 
@@ -165,7 +162,7 @@ QImage HistoryPlot::render(const Scene& scene) {
     // The grid: round-trip ticks across, time ticks down.
     const QList<double> rtTicks = m_scale.ticks();
     for (const double ms : rtTicks)
-        p.fillRect(QRect(plot.left(), yOf(std::llround(ms * 1000)) - 1, n, 1), kGrid);
+        p.fillRect(QRect(plot.left(), yOf(std::llround(ms * 1000)) - 1, n, 1), plotcolour::Grid);
     const double perLogical = perColumn * m_ratio;
     qint64 minGap = qint64((metrics.horizontalAdvance(QStringLiteral("00:00")) / m_ratio + 28) * perLogical);
     if (TimeAxis::stepMs(minGap) < 60'000)
@@ -173,7 +170,7 @@ QImage HistoryPlot::render(const Scene& scene) {
     const QList<TimeAxis::Tick> timeTicks = TimeAxis::ticks(scene.fromMs, scene.toMs, minGap);
     for (const TimeAxis::Tick& tick : timeTicks)
         p.fillRect(QRect(plot.left() + int(columnOf(tick.ms)), plot.top(), 1, plot.height()),
-                   tick.major ? kDayLine : kGrid);
+                   tick.major ? plotcolour::DayLine : plotcolour::Grid);
 
     // The smoke, column by column.
     for (int x = 0; x < n; ++x) {
@@ -259,12 +256,12 @@ QImage HistoryPlot::render(const Scene& scene) {
                    Loss);
     }
 
-    p.setPen(QPen(kFrame, 0));
+    p.setPen(QPen(plotcolour::Frame, 0));
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot.adjusted(-1, -1, 0, 0));
 
     // The labels: round trips on the left, times and dates below.
-    p.setPen(kText);
+    p.setPen(plotcolour::Text);
     const int gap = int(std::lround(5 * m_ratio));
     for (const double ms : rtTicks) {
         const int y = yOf(std::llround(ms * 1000));
