@@ -9,6 +9,8 @@
 //   FOLDER  where the stores are made (default: a temporary folder; use a
 //           folder on the disk the history will live on)
 //   --quick shorter runs (a week, two minutes, 60 days); for a smoke run
+//   --stores only the month and the year, kept in FOLDER/month and
+//           FOLDER/year for the window's benchmark (linkvigil-bench-history --store)
 
 #include "clock/Stopwatch.h"
 #include "history/HistoryReader.h"
@@ -288,15 +290,18 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool quick = args.removeAll(QStringLiteral("--quick")) > 0;
+    const bool storesOnly = args.removeAll(QStringLiteral("--stores")) > 0;
     QTemporaryDir temporary;
     const QString folder = args.isEmpty() ? temporary.path() : args.first();
     std::printf("History benchmark in %s\n(run: linkvigil-bench-history-store [--quick] [FOLDER]; "
                 "build: cmake --build BUILD --target linkvigil-bench-history-store)\n",
                 qPrintable(folder));
     month(folder, quick ? 7 : 30);
-    engine(folder, 1, quick ? 600 : 3600);
-    engine(folder, 1000, quick ? 120 : 660);
-    engine(folder, 10000, quick ? 60 : 660);
+    if (!storesOnly) {
+        engine(folder, 1, quick ? 600 : 3600);
+        engine(folder, 1000, quick ? 120 : 660);
+        engine(folder, 10000, quick ? 60 : 660);
+    }
     year(folder, quick ? 60 : 400);
     return 0;
 }

@@ -3,10 +3,14 @@
 // For views of 1 h, 24 h, 30 d and 1 y it pans in small steps and prints
 // the 50th and 95th percentile of the time one redraw of the plot takes,
 // then the window's resident memory. With --shots FOLDER it saves the
-// window at each span there.
+// window at each span there. With --store FILE it reads a real History.db
+// instead (its first host, up to its newest echo), as the window does: e.g.
+// the month or the year that `linkvigil-bench-history-store --stores FOLDER`
+// leaves in FOLDER.
 
 #include "SyntheticHistory.h"
 #include "TApplication.h"
+#include "history/HistoryReader.h"
 #include "history/THistoryChart.h"
 #include "history/THistoryForm.h"
 
@@ -17,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <sys/resource.h>
 #include <vector>
 
@@ -57,8 +62,13 @@ LedgerRow row(LedgerRow::Kind kind, qint64 from, qint64 to, const QString& cause
 
 int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
-    const int at = QCoreApplication::arguments().indexOf(QStringLiteral("--shots"));
-    const QString shots = at > 0 ? QCoreApplication::arguments().value(at + 1) : QString();
+    const QStringList args = QCoreApplication::arguments();
+    const auto option = [&args](const char* name) {
+        const qsizetype at = args.indexOf(QString::fromLatin1(name));
+        return at > 0 ? args.value(at + 1) : QString();
+    };
+    const QString shots = option("--shots");
+    const QString storePath = option("--store");
 
     const qint64 hole = kNow - 3 * kHour;
     SyntheticHistory::Host host =
@@ -74,18 +84,36 @@ int main(int argc, char* argv[]) {
         host.blackhole(from, from + 40 * kMinute);
         rows.append(row(LedgerRow::Kind::Outage, from, from + 40 * kMinute, causes[i]));
     }
-    SyntheticHistory history({host});
-
+    SyntheticHistory synthetic({host});
+    std::unique_ptr<HistoryReader> reader;
+    IHistorySource* history = &synthetic;
+    QString shown = QStringLiteral("router.lan");
+    qint64 now = kNow;
     QElapsedTimer timer;
     timer.start();
-    history.buckets(QStringLiteral("router.lan"), kNow - 365 * kDay, kNow, 1000);
-    std::printf("synthetic history: one year, one echo a second; its minutes summed in %.1f s\n",
-                timer.elapsed() / 1000.0);
+    if (!storePath.isEmpty()) {
+        reader = std::make_unique<HistoryReader>(storePath);
+        const QList<HistoryHost> hosts = reader->hosts();
+        if (hosts.isEmpty()) {
+            std::fprintf(stderr, "%s holds no history\n", qPrintable(storePath));
+            return 1;
+        }
+        history = reader.get();
+        shown = hosts.first().host;
+        now = hosts.first().lastMs;
+        rows.clear();
+        std::printf("history %s: %s, %.1f days\n", qPrintable(storePath), qPrintable(shown),
+                    double(hosts.first().lastMs - hosts.first().firstMs) / kDay);
+    } else {
+        history->buckets(shown, kNow - 365 * kDay, kNow, 1000);
+        std::printf("synthetic history: one year, one echo a second; its minutes summed in %.1f s\n",
+                    timer.elapsed() / 1000.0);
+    }
     const long before = residentKiB();
 
-    THistoryForm form(nullptr, &history, nullptr);
-    form.setClock([] { return QDateTime::fromMSecsSinceEpoch(kNow); });
-    form.setWatchedHost(QStringLiteral("router.lan"));
+    THistoryForm form(nullptr, history, nullptr);
+    form.setClock([now] { return QDateTime::fromMSecsSinceEpoch(now); });
+    form.setWatchedHost(shown);
     form.setOutages(rows);
     form.resize(1000, 480);
     form.show();
@@ -105,7 +133,7 @@ int main(int argc, char* argv[]) {
         {"1 h", kHour}, {"24 h", kDay}, {"30 d", 30 * kDay}, {"1 y", 365 * kDay}};
     std::printf("%-5s %10s %12s %12s %12s\n", "view", "first (ms)", "p50 (ms)", "p95 (ms)", "max (ms)");
     for (const auto& [name, span] : spans) {
-        chart->showRange(kNow - span, kNow);
+        chart->showRange(now - span, now);
         const qint64 first = settle();
         std::vector<double> redraws;
         for (int i = 0; i < 200; ++i) {
@@ -121,13 +149,13 @@ int main(int argc, char* argv[]) {
         std::printf("%-5s %10lld %12.2f %12.2f %12.2f\n", name, first, percentile(redraws, 0.5),
                     percentile(redraws, 0.95), *std::max_element(redraws.begin(), redraws.end()));
         if (!shots.isEmpty()) {
-            chart->showRange(kNow - span, kNow);
+            chart->showRange(now - span, now);
             settle();
             form.grab().save(
                 QDir(shots).filePath(QStringLiteral("history-%1.png").arg(QString::fromLatin1(name).remove(u' '))));
         }
     }
-    if (!shots.isEmpty()) {
+    if (!shots.isEmpty() && storePath.isEmpty()) {
         chart->showRange(hole - 40 * kMinute, hole + 50 * kMinute);
         settle();
         QTest::mouseMove(chart, QPoint(qRound(chart->xOf(hole - 20 * kMinute)), chart->height() / 2));
