@@ -1,10 +1,12 @@
+#include "report/plot/PlotColumns.h"
 #include "report/plot/RoundTripScale.h"
 #include "report/plot/TimeAxis.h"
 
 #include <QDateTime>
 #include <QTest>
 
-// The history's axes: round numbers of milliseconds that fit what is
+// The history's columns and axes: echoes sparser than the columns held
+// across them, round numbers of milliseconds that fit what is
 // shown, and local time on calendar steps where the clocks change. Run
 // with TZ=Europe/Berlin (2026-03-29 skips 02:00 to 03:00, 2026-10-25 has
 // it twice) and TZ=America/Santiago (2026-09-06 begins at 01:00).
@@ -24,6 +26,33 @@ class TestHistoryAxes : public QObject {
     static constexpr qint64 kHour = 3'600'000;
 
 private slots:
+    // Zoomed in past the echoes: answered ones 5 columns apart, lost ones
+    // 15 apart (each waits its time-out); the lost run reads as one band,
+    // the answered ones as a line, a stretch where nothing was sent stays
+    // empty.
+    void lostEchoesReadAsOneBand() {
+        BucketRun run;
+        run.widthMs = 100;
+        for (int i = 0; i < 120; ++i) {
+            HistoryBucket b;
+            const bool answered = (i < 30 || (i >= 75 && i < 90)) && i % 5 == 0;
+            const bool lost = i >= 30 && i < 75 && i % 15 == 0;
+            if (answered || lost) {
+                b.echoes = 1;
+                b.lost = lost ? 1 : 0;
+                b.medianUs = lost ? -1 : 12'000;
+            }
+            run.buckets.append(b);
+        }
+        const PlotColumns columns(run, 0, 100, 120);
+        for (int x = 30; x <= 60; ++x)
+            QVERIFY2(columns.at(x).lost == 1, qPrintable(QString::number(x)));
+        for (int x = 3; x <= 26; ++x)
+            QVERIFY2(columns.at(x).echoes == 1 && columns.at(x).lost == 0, qPrintable(QString::number(x)));
+        QCOMPARE(columns.at(110).echoes, 0);
+        QCOMPARE(columns.lost(), 3);
+    }
+
     void theRoundTripAxisFitsWhatIsShown() {
         // Mostly 14 to 17 ms, 5 % of the columns with a spike: the spikes
         // are cut, not fitted.

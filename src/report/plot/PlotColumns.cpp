@@ -92,15 +92,33 @@ PlotColumns::PlotColumns(const BucketRun& run, double fromMs, double msPerColumn
         spacing = gaps[gaps.size() / 2];
     }
     const int bridge = spacing >= 2 ? spacing + spacing / 2 : 1;
+    // An echo that is not answered holds the next one back by its time-out:
+    // lost ones lie further apart than answered ones, and a run of them is
+    // bridged at its own spacing, so that an outage reads as one red band.
+    const auto allLost = [this](int x) {
+        const HistoryBucket& b = m_buckets[std::size_t(x)];
+        return b.echoes > 0 && b.lost == b.echoes;
+    };
+    std::vector<int> lostGaps;
+    for (std::size_t i = 1; i < filled.size(); ++i)
+        if (allLost(filled[i - 1]) && allLost(filled[i]))
+            lostGaps.push_back(filled[i] - filled[i - 1]);
+    int lostBridge = bridge;
+    if (spacing >= 2 && !lostGaps.empty()) {
+        std::nth_element(lostGaps.begin(), lostGaps.begin() + std::ptrdiff_t(lostGaps.size() / 2), lostGaps.end());
+        const int lostSpacing = lostGaps[lostGaps.size() / 2];
+        lostBridge = std::max(bridge, lostSpacing + lostSpacing / 2);
+    }
+    const auto bridgeOf = [&](int a, int b) { return allLost(a) && allLost(b) ? lostBridge : bridge; };
     for (std::size_t i = 0; i < filled.size(); ++i) {
         const int x = filled[i];
         const int next = i + 1 < filled.size() ? filled[i + 1] : -1;
-        const bool near = next >= 0 && next - x <= bridge;
+        const bool near = next >= 0 && next - x <= bridgeOf(x, next);
         m_joins[std::size_t(x)] = near;
         // Held: each echo's own columns reach half-way to its neighbours,
         // and as far to the sides at the ends.
         const int reach = spacing >= 2 ? spacing / 2 : 0;
-        const int left = i > 0 && x - filled[i - 1] <= bridge ? (x - filled[i - 1] - 1) / 2 : reach;
+        const int left = i > 0 && x - filled[i - 1] <= bridgeOf(filled[i - 1], x) ? (x - filled[i - 1] - 1) / 2 : reach;
         const int right = near ? (next - x - 1) / 2 + ((next - x - 1) % 2) : reach;
         for (int c = std::max(0, x - left); c <= std::min(int(n) - 1, x + right); ++c)
             if (m_buckets[std::size_t(c)].echoes == 0)
