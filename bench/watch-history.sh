@@ -41,7 +41,7 @@ run_watch history-on 1
 db=$work/history-on/History.db
 kept=$(sqlite3 "file:$db?mode=ro" "SELECT coalesce(sum(echoes), 0) FROM minute" 2>/dev/null || echo "?")
 echo "  History.db: $(stat -c %s "$db") bytes (its log $(stat -c %s "$db-wal" 2>/dev/null || echo 0) bytes)," \
-  "echoes in minute summaries: $kept (the last minutes are still in the journal)"
+  "echoes in its minute summaries: $kept"
 
 for ((i = 0; i < hosts; i++)); do address "$i"; done >"$work/targets"
 start fping fping -l -p 1000 -q -f "$work/targets"

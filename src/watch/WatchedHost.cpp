@@ -23,33 +23,62 @@ EngineServices withLogDirectory(EngineServices services, const HostSettings& set
 
 } // namespace
 
-WatchedHost::WatchedHost(const HostSettings& settings, const EngineServices& services, Report report, QObject* parent)
-    : QObject(parent), m_settings(settings), m_engine(withLogDirectory(services, settings)),
-      m_metrics(settings.host(), QString()), m_report(std::move(report)) {
-    m_engine.ApplyProfile(m_settings.profile);
-    m_engine.SetInterval(m_settings.profile.Interval);
-    m_engine.SetTimeout(m_settings.profile.Timeout);
-    metrics::follow(m_engine, m_metrics);
-    connect(&m_engine, &MonitorEngine::connectionChanged, this, [this](bool up) { reportChange(up); });
-    connect(&m_engine, &MonitorEngine::lookupFailed, this, [this](const QString& host) {
-        m_report(QStringLiteral("%1 %2: cannot find host-address; looking it up again at each probe").arg(now(), host));
-    });
-    connect(&m_engine, &MonitorEngine::logFailed, this, [this](const QString& message) {
-        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
-    });
-    connect(&m_engine, &MonitorEngine::ledgerFailed, this, [this](const QString& message) {
-        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
-    });
-    connect(&m_engine, &MonitorEngine::failed, this, [this](const QString& message) {
-        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
-    });
+WatchedHost::WatchedHost(const HostSettings& settings, const EngineServices& services, Report report)
+    : m_report(std::move(report)), m_metrics(settings.host(), QString()),
+      m_engine(withLogDirectory(services, settings)) {
+    m_engine.ApplyProfile(settings.profile);
+    m_engine.SetInterval(settings.profile.Interval);
+    m_engine.SetTimeout(settings.profile.Timeout);
+    metrics::feed::begin(m_engine, m_metrics);
+    m_engine.SetListener(this);
 }
 
-void WatchedHost::reportChange(bool up) {
+WatchedHost::~WatchedHost() {
+    m_engine.SetListener(nullptr);
+}
+
+void WatchedHost::echoSent() {
+    metrics::feed::echoSent(m_engine, m_metrics);
+}
+
+void WatchedHost::echoDone(const EchoSample& echo) {
+    metrics::feed::echoDone(m_metrics, echo);
+}
+
+void WatchedHost::progressChanged(int) {
+    metrics::feed::progressChanged(m_engine, m_metrics);
+}
+
+void WatchedHost::outageRow(const LedgerRow& row) {
+    metrics::feed::outageRow(m_metrics, row);
+}
+
+void WatchedHost::connectionChanged(bool up, const QString&) {
+    metrics::feed::connectionChanged(m_metrics, up);
     m_report(QStringLiteral("%1 %2 (%3): reliability %4% %5")
                  .arg(now(), m_engine.Host, m_engine.ResolvedIP(),
                       QString::number(m_engine.ReliabilityIndex / 10.0, 'f', 1),
                       up ? QStringLiteral("rises above 70%") : QStringLiteral("falls below 30%")));
+}
+
+void WatchedHost::lookupFailed(const QString& host) {
+    m_report(QStringLiteral("%1 %2: cannot find host-address; looking it up again at each probe").arg(now(), host));
+}
+
+void WatchedHost::logFailed(const QString& message) {
+    reportProblem(message);
+}
+
+void WatchedHost::ledgerFailed(const QString& message) {
+    reportProblem(message);
+}
+
+void WatchedHost::failed(const QString& message) {
+    reportProblem(message);
+}
+
+void WatchedHost::reportProblem(const QString& message) {
+    m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
 }
 
 void WatchedHost::start() {
@@ -60,7 +89,7 @@ void WatchedHost::start() {
     try {
         m_engine.TimerTimer();
     } catch (const Exception& e) {
-        m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, e.Message()));
+        reportProblem(e.Message());
     }
 }
 

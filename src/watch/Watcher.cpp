@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QTimer>
 
 #include <cstring>
@@ -32,6 +33,7 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
     std::vector<HostSettings> all;
     QHash<QString, QString> logOwners;  // canonical log path -> settings file
     QHash<QString, QString> hostOwners; // host as written -> settings file
+    QSet<QString> logDirectories;
     for (const QString& file : arguments.settingsFiles) {
         // A stop asked for while many files are read ends the start-up here;
         // the caller sees the signal waiting.
@@ -61,6 +63,11 @@ bool Watcher::prepare(const WatchArguments& arguments, QString* error) {
             return false;
         }
         hostOwners.insert(host, file);
+        // Files side by side have one log folder: its text is kept once.
+        auto folder = logDirectories.constFind(settings->logDirectory);
+        if (folder == logDirectories.cend())
+            folder = logDirectories.insert(settings->logDirectory);
+        settings->logDirectory = *folder;
         all.push_back(std::move(*settings));
     }
 
@@ -101,7 +108,12 @@ bool Watcher::serveMetrics(const QString& listen, QString* error) {
         *error = QStringLiteral("--metrics %1: %2").arg(listen, problem);
         return false;
     }
-    m_metrics = std::make_unique<metrics::MetricsServer>([this] { return exposition(); });
+    // Many hosts make a text of megabytes: it goes out in pieces, never held
+    // whole.
+    m_metrics = std::make_unique<metrics::MetricsServer>([this] {
+        auto stream = std::make_shared<metrics::ExpositionStream>(metricsOfHosts());
+        return metrics::MetricsServer::Body{stream->size(), [stream] { return stream->next(); }};
+    });
     if (!m_metrics->listen(*where)) {
         *error = m_metrics->errorString();
         return false;
@@ -109,12 +121,16 @@ bool Watcher::serveMetrics(const QString& listen, QString* error) {
     return true;
 }
 
-QByteArray Watcher::exposition() const {
+std::vector<const metrics::HostMetrics*> Watcher::metricsOfHosts() const {
     std::vector<const metrics::HostMetrics*> all;
     all.reserve(m_hosts.size());
     for (const auto& host : m_hosts)
         all.push_back(&host->metrics());
-    return metrics::exposition(all);
+    return all;
+}
+
+QByteArray Watcher::exposition() const {
+    return metrics::exposition(metricsOfHosts());
 }
 
 void Watcher::start() {
@@ -122,7 +138,7 @@ void Watcher::start() {
     for (qint64 i = 0; i < count; ++i) {
         WatchedHost* host = m_hosts[static_cast<std::size_t>(i)].get();
         const qint64 delay = i * host->engine().Interval() / count;
-        QTimer::singleShot(static_cast<int>(delay), host, [this, host] {
+        QTimer::singleShot(static_cast<int>(delay), &host->engine(), [this, host] {
             if (!m_stopped)
                 host->start();
         });

@@ -42,6 +42,8 @@ public:
     QByteArray exposition() const;
 
 private:
+    std::vector<const metrics::HostMetrics*> metricsOfHosts() const;
+
     Report m_report;
     SystemClock m_clock;
     SystemStopwatch m_stopwatch;

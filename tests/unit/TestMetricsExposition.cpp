@@ -63,6 +63,33 @@ private slots:
         QVERIFY(has("connection_up", "} 1"));
     }
 
+    // In pieces, the text is the whole one, measured in advance; the values
+    // are those of the moment the stream was made.
+    void streamInPiecesIsTheWholeTextOfItsMoment() {
+        std::vector<HostMetrics> hosts;
+        for (int i = 0; i < 300; ++i) {
+            hosts.emplace_back(QStringLiteral("host%1").arg(i), QStringLiteral("192.0.2.%1").arg(i % 250));
+            hosts.back().recordOutcome(i % 3 ? reply(i * 1000) : lost());
+        }
+        hosts[7].recordOutage(QStringLiteral("Beyond the gateway"), 2'000);
+        std::vector<const HostMetrics*> all;
+        for (const HostMetrics& host : hosts)
+            all.push_back(&host);
+        const QByteArray whole = metrics::exposition(all);
+
+        metrics::ExpositionStream stream(all);
+        hosts[0].recordRequest();
+        hosts[1].setAddress(QStringLiteral("198.51.100.1"));
+        QByteArray joined;
+        int pieces = 0;
+        for (QByteArray piece = stream.next(4096); !piece.isEmpty(); piece = stream.next(4096), ++pieces)
+            joined += piece;
+        QCOMPARE(stream.size(), whole.size());
+        QVERIFY(pieces > 10);
+        QCOMPARE(joined, whole);
+        QVERIFY(stream.next().isEmpty());
+    }
+
     // Two hosts, one with awkward label values: HELP and TYPE once per
     // family, labels escaped, and promtool takes the whole text.
     void familiesOnceLabelsEscapedPromtoolAccepts() {

@@ -132,6 +132,42 @@ private slots:
         QCOMPARE(m_scrapes, 1);
     }
 
+    // A body given in pieces, far larger than the kernel's buffers: each
+    // answer whole and in order on one connection, HEAD with the length
+    // only, and the connection closed after the last as asked.
+    void piecewiseBodyGoesOutWholeInOrder() {
+        constexpr int kPieces = 100;
+        constexpr int kPieceBytes = 64 * 1024;
+        int made = 0;
+        MetricsServer server(MetricsServer::PiecewiseSource([&made] {
+            auto next = std::make_shared<int>(0);
+            return MetricsServer::Body{qint64{kPieces} * kPieceBytes, [next, &made] {
+                                           if (*next == kPieces)
+                                               return QByteArray();
+                                           ++made;
+                                           return QByteArray(kPieceBytes, static_cast<char>('a' + (*next)++ % 26));
+                                       }};
+        }));
+        QVERIFY(server.listen({QHostAddress(QHostAddress::LocalHost), 0}));
+        Client client(server.port(),
+                      kGet + "HEAD /metrics HTTP/1.1\r\n\r\n" + "GET /metrics HTTP/1.1\r\nConnection: close\r\n\r\n");
+        QByteArray body;
+        for (int i = 0; i < kPieces; ++i)
+            body += QByteArray(kPieceBytes, static_cast<char>('a' + i % 26));
+        const auto bodyOf = [](const QByteArray& answer) { return answer.mid(answer.indexOf("\r\n\r\n") + 4); };
+        QCOMPARE(client.waitForAnswer(), 200);
+        QVERIFY(bodyOf(client.answer) == body);
+        QCOMPARE(client.waitForAnswer(true), 200);
+        QVERIFY2(client.answer.contains("Content-Length: " + QByteArray::number(body.size()) + "\r\n"),
+                 client.answer.left(300));
+        QCOMPARE(bodyOf(client.answer), QByteArray());
+        QCOMPARE(client.waitForAnswer(), 200);
+        QVERIFY(bodyOf(client.answer) == body);
+        QVERIFY(client.answer.contains("Connection: close\r\n"));
+        QVERIFY(QTest::qWaitFor([&] { return client.closed(); }, 3000));
+        QCOMPARE(made, 2 * kPieces); // none for HEAD
+    }
+
     // HEAD gets GET's headers, the length of the body included, but no body:
     // the next answer on the connection follows straight after.
     void headAnswersAsGetWithoutBody() {

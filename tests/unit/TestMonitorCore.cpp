@@ -1,4 +1,5 @@
 #include "log/AveragingWindow.h"
+#include "monitor/AlertCrossing.h"
 #include "monitor/RecentAddresses.h"
 #include "monitor/Reliability.h"
 
@@ -43,6 +44,38 @@ private slots:
             QVERIFY(reliability::crossing(true, index) == reliability::Crossing::None);
             QVERIFY(reliability::crossing(false, index) == reliability::Crossing::None);
         }
+    }
+
+    // The newest 100 outcomes only, across the ring's wrap: the oldest
+    // losses drop out, the run of recent losses is read from the newest.
+    void recentEchoesKeepTheNewestAcrossTheWrap() {
+        RecentEchoes recent;
+        AlertCrossing crossing;
+        recent.describe(crossing);
+        QCOMPARE(crossing.echoes, 0);
+        QVERIFY(!crossing.allRecentLost);
+        for (int i = 0; i < 30; ++i)
+            recent.add(false);
+        for (int i = 0; i < 95; ++i)
+            recent.add(true);
+        recent.describe(crossing);
+        QCOMPARE(crossing.echoes, RecentEchoes::Kept);
+        QCOMPARE(crossing.lost, 5); // the last 5 of the 30 losses
+        QVERIFY(!crossing.allRecentLost);
+        for (int i = 0; i < RecentEchoes::Run - 1; ++i)
+            recent.add(false);
+        recent.describe(crossing);
+        QVERIFY(!crossing.allRecentLost); // one answer among the newest ten
+        recent.add(false);
+        recent.describe(crossing);
+        QCOMPARE(crossing.lost, RecentEchoes::Run); // the five old ones have dropped out
+        QVERIFY(crossing.allRecentLost);
+        recent.clear();
+        recent.add(false);
+        recent.describe(crossing);
+        QCOMPARE(crossing.echoes, 1);
+        QCOMPARE(crossing.lost, 1);
+        QVERIFY(crossing.allRecentLost); // fewer than ten, all lost
     }
 
     void recentHosts_data() {

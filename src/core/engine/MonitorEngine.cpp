@@ -18,6 +18,10 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
       m_log(*services.clock, m_options, m_services.regional, services.logDirectory),
       m_outages({services.routes, services.makeProbeChannel}) {
     Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
+    // Needed only here (the outages keep their own channel maker): what
+    // they hold need not live on in every engine.
+    m_services.makePing = nullptr;
+    m_services.makeProbeChannel = nullptr;
     Ping->SetSize(56);
     Ping->SetTimeout(1000);
     Ping->SetTTL(64);
@@ -28,18 +32,25 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
         m_echoHost = m_watchedHost;
         m_sentAt = now();
         if (m_services.stopwatch)
-            m_outages.Sent(m_watchedHost, Ping->ResolvedIP(), LedgerFile::ledgerPath(LogFilePath()), m_sentAt);
+            m_outages.Sent(m_watchedHost, Ping->ResolvedIP(), ledgerPath(), m_sentAt);
         emit echoSent();
+        if (m_listener)
+            m_listener->echoSent();
     };
     Ping->OnEchoResult = [this](QObject*, const EchoResult& result) { m_result = result; };
-    Timer = new TTimer(this);
-    tmRepeatFail = new TTimer(this);
-    connect(Timer, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::TimerTimer); });
-    connect(tmRepeatFail, &TTimer::OnTimer, this, [this] { guarded(&MonitorEngine::tmRepeatFailTimer); });
     connectParts();
     ConnectionUp = true;
     AlignToDay();
     PeriodStart = PeriodEnd - PeriodLength;
+}
+
+void MonitorEngine::timerEvent(QTimerEvent* event) {
+    if (Timer->owns(event))
+        guarded(&MonitorEngine::TimerTimer);
+    else if (tmRepeatFail->owns(event))
+        guarded(&MonitorEngine::tmRepeatFailTimer);
+    else
+        QObject::timerEvent(event);
 }
 
 // What the parts tell goes out as the engine's signals.
@@ -49,10 +60,18 @@ void MonitorEngine::connectParts() {
         emit chartReplyStep(column, ticks, answered, roundTrip, timeout);
     };
     ReliabilityAlerts::Output& alerts = m_alerts.out;
-    alerts.progress = [this](int percent) { emit progressChanged(percent); };
+    alerts.progress = [this](int percent) {
+        emit progressChanged(percent);
+        if (m_listener)
+            m_listener->progressChanged(percent);
+    };
     alerts.caption = [this](const QString& caption) { emit captionChanged(caption); };
     alerts.status = [this](const QString& message) { emit statusMessage(message); };
-    alerts.changed = [this](bool up, const QString& message) { emit connectionChanged(up, message); };
+    alerts.changed = [this](bool up, const QString& message) {
+        emit connectionChanged(up, message);
+        if (m_listener)
+            m_listener->connectionChanged(up, message);
+    };
     alerts.crossed = [this](const AlertCrossing& crossing) { emit alertCrossed(crossing); };
     alerts.warning = [this](const QString& message, int repeatMs) {
         tmRepeatFail->SetInterval(repeatMs);
@@ -61,14 +80,24 @@ void MonitorEngine::connectParts() {
     };
     alerts.log = [this](const QString& line) { m_log.WriteLog(line); };
     m_log.onStatus = [this](const QString& message) { emit statusMessage(message); };
-    m_log.onFailed = [this](const QString& message) { emit logFailed(message); };
+    m_log.onFailed = [this](const QString& message) {
+        emit logFailed(message);
+        if (m_listener)
+            m_listener->logFailed(message);
+    };
     OutageWatch::Output& outages = m_outages.out;
-    outages.row = [this](const LedgerRow& row) { emit outageRow(row); };
+    outages.row = [this](const LedgerRow& row) {
+        emit outageRow(row);
+        if (m_listener)
+            m_listener->outageRow(row);
+    };
     outages.inProgress = [this](const LedgerRow& row) { emit outageInProgress(row); };
     outages.cleared = [this] { emit outageCleared(); };
     outages.failed = [this](const QString& message) {
         emit statusMessage(message);
         emit ledgerFailed(message);
+        if (m_listener)
+            m_listener->ledgerFailed(message);
     };
 }
 
@@ -116,6 +145,8 @@ void MonitorEngine::guarded(void (MonitorEngine::*step)()) {
         (this->*step)();
     } catch (const Exception& e) {
         emit failed(e.Message());
+        if (m_listener)
+            m_listener->failed(e.Message());
     }
 }
 
@@ -166,6 +197,8 @@ void MonitorEngine::PingEchoReply(QObject*, TICMP*, int Error) {
     const EchoSample echo = sampleOf(m_result);
     const bool answered = Error != 0;
     emit echoDone(echo);
+    if (m_listener)
+        m_listener->echoDone(echo);
     // 1. Address label.
     const QString address = inet::format(echo.address);
     setAddressText(answered ? address : address + QStringLiteral(": ") + TICMP::StatusText(echo.status));
@@ -199,6 +232,16 @@ void MonitorEngine::WriteLog(const QString& line) {
 
 QString MonitorEngine::LogFilePath() const {
     return m_log.LogFilePath();
+}
+
+const QString& MonitorEngine::ledgerPath() {
+    // The log's folder is the engine's for good: the path follows the log's
+    // name alone, and is worked out again only when that changes.
+    if (m_ledgerPath.isNull() || LogFileName != m_ledgerPathFor) {
+        m_ledgerPathFor = LogFileName;
+        m_ledgerPath = LedgerFile::ledgerPath(LogFilePath());
+    }
+    return m_ledgerPath;
 }
 
 QString MonitorEngine::ShortStamp(TDateTime moment) const {

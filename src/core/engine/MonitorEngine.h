@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TTimer.h"
 #include "clock/Clock.h"
 #include "clock/Stopwatch.h"
 #include "echo/EchoSample.h"
@@ -30,7 +31,6 @@ class IMessageBoxes;
 class ISoundPlayer;
 class TICMP;
 class TPing;
-class TTimer;
 
 // The probe cycle's states; 4 is never used.
 enum TMonitorState { Idle = 0, Resolved = 1, Waiting = 2, Resolving = 3, LookupFailed = 5 };
@@ -58,6 +58,23 @@ struct EngineServices {
     std::function<std::unique_ptr<IAsyncEcho>()> makeProbeChannel;
 };
 
+// For an owner of many engines, to whom a Qt connection per signal and
+// engine would cost more than the engine itself: the events of the signals
+// of the same names, each heard just after its signal is emitted.
+class MonitorEngineListener {
+public:
+    virtual ~MonitorEngineListener() = default;
+    virtual void echoSent() {}
+    virtual void echoDone(const EchoSample& /*echo*/) {}
+    virtual void progressChanged(int /*percent*/) {}
+    virtual void connectionChanged(bool /*up*/, const QString& /*message*/) {}
+    virtual void outageRow(const LedgerRow& /*row*/) {}
+    virtual void lookupFailed(const QString& /*host*/) {}
+    virtual void logFailed(const QString& /*message*/) {}
+    virtual void ledgerFailed(const QString& /*message*/) {}
+    virtual void failed(const QString& /*message*/) {}
+};
+
 // One watched host: the probe cycle and the parts that keep what its echoes
 // tell. Each finished echo becomes one value, EchoSample, which the engine
 // hands on once: to the chart's cursor, the reliability index with its
@@ -76,6 +93,8 @@ class MonitorEngine : public QObject {
     ReliabilityAlerts m_alerts;
     ConnectionLog m_log;
     OutageWatch m_outages;
+    TTimer m_timer{this};
+    TTimer m_repeatFailTimer{this};
 
 public:
     explicit MonitorEngine(const EngineServices& services, QObject* parent = nullptr);
@@ -83,8 +102,8 @@ public:
 
     // Non-visual components.
     TPing* Ping;
-    TTimer* Timer;
-    TTimer* tmRepeatFail;
+    TTimer* const Timer = &m_timer;
+    TTimer* const tmRepeatFail = &m_repeatFailTimer;
 
     // Probe cycle.
     TMonitorState MonitorState = Idle;
@@ -165,6 +184,9 @@ public:
     // The host as typed whose address the echoes go to: the text of the
     // address box may already be another one, not yet looked up.
     const QString& WatchedHost() const { return m_watchedHost; }
+    // One listener at most, or none; it must outlive the engine or be
+    // taken away first.
+    void SetListener(MonitorEngineListener* listener) { m_listener = listener; }
 
 signals:
     void captionChanged(const QString& caption);
@@ -203,6 +225,9 @@ signals:
     // The ledger could not be written (once until it can again).
     void ledgerFailed(const QString& message);
 
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
 private:
     void connectParts();
     void startLookup();
@@ -215,7 +240,10 @@ private:
     void stopWatch(const QString& note, HostState::Watching why);
     void guarded(void (MonitorEngine::*step)());
     void setAddressText(const QString& text) { emit addressTextChanged(text); }
+    // The outage ledger beside the log.
+    const QString& ledgerPath();
 
+    MonitorEngineListener* m_listener = nullptr;
     bool m_shutDown = false;
     bool m_lookupFailing = false; // reported, and not found since
     bool m_stopAfterEcho = false; // Stop came while an echo was waited for
@@ -225,4 +253,6 @@ private:
     QString m_echoHost;           // the host as typed when the echo left
     Moment m_sentAt;              // when it left
     EchoResult m_result;          // what became of it, until its reply step
+    QString m_ledgerPathFor;      // the log name that m_ledgerPath is for
+    QString m_ledgerPath;
 };

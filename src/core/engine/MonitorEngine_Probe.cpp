@@ -4,7 +4,6 @@
 #include "MonitorEngine.h"
 
 #include "TTimer.h"
-#include "ledger/LedgerFile.h"
 #include "monitor/RecentAddresses.h"
 #include "ping/TPing.h"
 #include "seams/IMessageBoxes.h"
@@ -91,8 +90,11 @@ void MonitorEngine::PingDnsLookupDone(QObject*, std::uint16_t Error) {
     if (Error != 0) {
         setAddressText(QStringLiteral("Cannot find host-address."));
         MonitorState = LookupFailed;
-        if (!m_lookupFailing)
+        if (!m_lookupFailing) {
             emit lookupFailed(Host);
+            if (m_listener)
+                m_listener->lookupFailed(Host);
+        }
         m_lookupFailing = true;
         return;
     }
@@ -135,7 +137,7 @@ void MonitorEngine::StartButtonClick() {
     // Start watches the host typed; its first tick looks it up.
     m_watchedHost = Host;
     if (m_services.stopwatch)
-        m_outages.Begin(m_watchedHost, Ping->ResolvedIP(), LedgerFile::ledgerPath(LogFilePath()), now());
+        m_outages.Begin(m_watchedHost, Ping->ResolvedIP(), ledgerPath(), now());
     Timer->SetEnabled(true);
     emit runningChanged(true);
     m_log.StartPeriod();

@@ -15,15 +15,12 @@ void TTimer::SetInterval(int interval) {
 void TTimer::update() {
     if (m_enabled && m_interval > 0) {
         // Changing the interval of a running timer starts its period anew.
-        m_timer.start(m_interval, Qt::CoarseTimer, this);
+        m_timer.start(m_interval, Qt::CoarseTimer, m_owner);
     } else {
         m_timer.stop();
     }
 }
 
-void TTimer::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == m_timer.timerId())
-        emit OnTimer();
-    else
-        QObject::timerEvent(event);
+bool TTimer::owns(const QTimerEvent* event) const {
+    return event->timerId() == m_timer.timerId();
 }

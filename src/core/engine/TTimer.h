@@ -1,18 +1,21 @@
 #pragma once
 
 #include <QBasicTimer>
-#include <QObject>
 
+class QObject;
 class QTimerEvent;
 
 // A periodic timer with the classic Enabled/Interval pair: it runs only while
 // enabled with an interval above 0 (a Qt timer with interval 0 would fire
-// continuously). A basic timer of its own, not a QTimer: a watcher of many
-// hosts keeps two of these per host, and each QTimer is one object more.
-class TTimer : public QObject {
-    Q_OBJECT
+// continuously). No object of its own: its ticks are timer events of its
+// owner, which asks owns() which timer an event belongs to; a watcher of
+// many hosts keeps two of these per host.
+class TTimer {
 public:
-    explicit TTimer(QObject* parent = nullptr) : QObject(parent) {}
+    explicit TTimer(QObject* owner) : m_owner(owner) {}
+    TTimer(const TTimer&) = delete;
+    TTimer& operator=(const TTimer&) = delete;
+
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
     int Interval() const { return m_interval; }
@@ -20,15 +23,13 @@ public:
     // Whether ticks are actually coming.
     bool Running() const { return m_timer.isActive(); }
 
-signals:
-    void OnTimer();
-
-protected:
-    void timerEvent(QTimerEvent* event) override;
+    // Whether the owner's timer event is this timer's tick.
+    bool owns(const QTimerEvent* event) const;
 
 private:
     void update();
 
+    QObject* m_owner;
     QBasicTimer m_timer;
     bool m_enabled = false;
     int m_interval = 1000;

@@ -33,8 +33,9 @@ constexpr int kSendsPerCollect = 32;
 
 // One host's channel: its echo in flight at the mux, and `done`. Ends that
 // come without a packet (a failed send, a mux that is gone) are posted to
-// the event loop, so that `done` never runs inside start().
-class EchoMuxChannel final : public QObject, public IAsyncEcho {
+// the event loop, so that `done` never runs inside start(); only for them
+// does a channel get an object of its own, whose end voids what is posted.
+class EchoMuxChannel final : public IAsyncEcho {
 public:
     explicit EchoMuxChannel(EchoMux* mux) : m_mux(mux) {}
     ~EchoMuxChannel() override { cancel(); }
@@ -73,7 +74,9 @@ public:
 
     void finishLater(const EchoResult& result) {
         m_seq.reset();
-        QTimer::singleShot(0, this, [this, generation = m_generation, result] {
+        if (!m_context)
+            m_context = std::make_unique<QObject>();
+        QTimer::singleShot(0, m_context.get(), [this, generation = m_generation, result] {
             if (generation == m_generation)
                 finish(result);
         });
@@ -81,6 +84,7 @@ public:
 
 private:
     QPointer<EchoMux> m_mux;
+    std::unique_ptr<QObject> m_context;
     Done m_done;
     std::optional<std::uint16_t> m_seq;
     std::uint64_t m_generation = 0;

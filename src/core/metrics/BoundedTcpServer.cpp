@@ -68,8 +68,8 @@ bool BoundedTcpServer::closeIdlest() {
     auto idlest = m_connections.end();
     for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
         const Connection& connection = it->second;
-        const bool idle = connection.received.isEmpty() && connection.waiting.empty() && !connection.closing &&
-                          it->first->bytesToWrite() == 0;
+        const bool idle = connection.received.isEmpty() && connection.waiting.empty() && !connection.sending.rest &&
+                          !connection.closing && it->first->bytesToWrite() == 0;
         if (idle && (idlest == m_connections.end() || connection.lastActive < idlest->second.lastActive))
             idlest = it;
     }
@@ -149,15 +149,36 @@ void BoundedTcpServer::sendWaiting(QTcpSocket* socket) {
         return;
     Connection& connection = it->second;
     // Answers pile up in the socket's buffer only once the kernel's is
-    // full; until it has room again, the next one is not even made.
-    while (!connection.waiting.empty() && socket->bytesToWrite() == 0 &&
-           socket->state() == QAbstractSocket::ConnectedState) {
-        const Waiting next = std::move(connection.waiting.front());
-        connection.waiting.pop_front();
-        socket->write(next.answer());
-        connection.lastActive = ++m_activity;
-        connection.deadline->start(m_limits.deadlineMs);
-        if (next.close) {
+    // full; until it has room again, the next one (or the next piece) is
+    // not even made.
+    while (socket->bytesToWrite() == 0 && socket->state() == QAbstractSocket::ConnectedState) {
+        bool close = false;
+        if (connection.sending.rest) {
+            const QByteArray piece = connection.sending.rest();
+            if (!piece.isEmpty()) {
+                socket->write(piece);
+                connection.lastActive = ++m_activity;
+                connection.deadline->start(m_limits.deadlineMs);
+                continue;
+            }
+            close = connection.sending.close;
+            connection.sending = {};
+        } else {
+            if (connection.waiting.empty())
+                return;
+            const Waiting next = std::move(connection.waiting.front());
+            connection.waiting.pop_front();
+            Reply reply = next.answer();
+            socket->write(reply.text);
+            connection.lastActive = ++m_activity;
+            connection.deadline->start(m_limits.deadlineMs);
+            if (reply.rest) {
+                connection.sending = {std::move(reply.rest), next.close};
+                continue;
+            }
+            close = next.close;
+        }
+        if (close) {
             socket->disconnectFromHost(); // once the answer is out
             return;
         }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 class QTcpSocket;
 class QTimer;
@@ -31,7 +32,8 @@ struct ConnectionLimits {
 //
 // Answers go out in the order of the requests, one at a time: the next is
 // made only once the kernel has taken the last, so a connection holds at
-// most one unsent answer. A client that goes on sending without reading is
+// most one unsent answer. A long answer is made in pieces, each when the
+// kernel has taken the one before, so that it is never held whole. A client that goes on sending without reading is
 // cut off when more than maxWaitingAnswers requests wait, or by the deadline
 // while its answer stays unsent; a connection cut off with answers still in
 // the kernel's buffers is reset, so that the kernel drops them too.
@@ -42,8 +44,16 @@ struct ConnectionLimits {
 // newcomer closed on arrival.
 class BoundedTcpServer : public QTcpServer {
 public:
-    // Makes the whole answer to one request when its turn comes.
-    using Answer = std::function<QByteArray()>;
+    // One answer: its first bytes and, for a long one, where the rest comes
+    // from, a piece at a time until an empty piece.
+    struct Reply {
+        Reply(QByteArray first = {}, std::function<QByteArray()> pieces = {})
+            : text(std::move(first)), rest(std::move(pieces)) {}
+        QByteArray text;
+        std::function<QByteArray()> rest;
+    };
+    // Makes the answer to one request when its turn comes.
+    using Answer = std::function<Reply()>;
 
     explicit BoundedTcpServer(ConnectionLimits limits, QObject* parent = nullptr);
 
@@ -66,10 +76,15 @@ private:
         Answer answer;
         bool close = false;
     };
+    struct Sending {
+        std::function<QByteArray()> rest;
+        bool close = false;
+    };
     struct Connection {
         QByteArray received;         // since the last request read whole: the current one and any after it
         qint64 unread = 0;           // of them, still in the socket's buffer after the last readyRead
         std::deque<Waiting> waiting; // answers not made yet, in the order of their requests
+        Sending sending;             // the rest of the answer going out, when it comes in pieces
         bool closing = false;        // an answer that closes the connection is queued or sent
         quint64 lastActive = 0;      // m_activity at the accept, the last arrival or the last answer
         QTimer* deadline = nullptr;

@@ -1,6 +1,8 @@
 #pragma once
 
 class MonitorEngine;
+struct EchoSample;
+struct LedgerRow;
 
 namespace metrics {
 
@@ -11,5 +13,16 @@ class HostMetrics;
 // the alerts' view of the connection. A new host (typed in the window)
 // starts a new record, under its own labels.
 void follow(MonitorEngine& engine, HostMetrics& record);
+
+// The steps follow() takes, for an owner that hears of the engine's events
+// itself: the engine as it stands at first, then one step per event.
+namespace feed {
+void begin(const MonitorEngine& engine, HostMetrics& record);
+void echoSent(const MonitorEngine& engine, HostMetrics& record);
+void echoDone(HostMetrics& record, const EchoSample& echo);
+void progressChanged(const MonitorEngine& engine, HostMetrics& record);
+void outageRow(HostMetrics& record, const LedgerRow& row);
+void connectionChanged(HostMetrics& record, bool up);
+} // namespace feed
 
 } // namespace metrics

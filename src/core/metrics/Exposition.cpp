@@ -1,18 +1,35 @@
 #include "Exposition.h"
 
+#include <iterator>
+
 namespace metrics {
 
 namespace {
 
-constexpr char kRequests[] = "linkvigil_echo_requests_total";
-constexpr char kReplies[] = "linkvigil_echo_replies_total";
-constexpr char kLosses[] = "linkvigil_echo_losses_total";
-constexpr char kLossesByStatus[] = "linkvigil_echo_losses_by_status_total";
 constexpr char kRoundTrip[] = "linkvigil_round_trip_seconds";
-constexpr char kReliability[] = "linkvigil_reliability_ratio";
-constexpr char kUp[] = "linkvigil_connection_up";
-constexpr char kOutages[] = "linkvigil_outages_total";
-constexpr char kOutageSeconds[] = "linkvigil_outage_seconds_total";
+
+// The families in the order they are written.
+enum Family { Requests, Replies, Losses, LossesByStatus, RoundTrip, Reliability, Up, Outages, OutageSeconds };
+
+struct FamilyText {
+    const char* name;
+    const char* type;
+    const char* help;
+};
+
+constexpr FamilyText kFamilies[] = {
+    {"linkvigil_echo_requests_total", "counter", "Echo requests sent."},
+    {"linkvigil_echo_replies_total", "counter", "Echo replies received."},
+    {"linkvigil_echo_losses_total", "counter", "Echo requests that got no reply."},
+    {"linkvigil_echo_losses_by_status_total", "counter",
+     "Echo requests that got no reply, by the status they ended with."},
+    {kRoundTrip, "histogram", "Round-trip times of the echo replies."},
+    {"linkvigil_reliability_ratio", "gauge", "The reliability index, 0 to 1: falls fast on a loss, recovers slowly."},
+    {"linkvigil_connection_up", "gauge", "1 while the alerts count the connection as up, else 0."},
+    {"linkvigil_outages_total", "counter", "Finished outages, by the cause they were put down to."},
+    {"linkvigil_outage_seconds_total", "counter", "Time the finished outages lasted, by cause."},
+};
+constexpr int kFamilyCount = static_cast<int>(std::size(kFamilies));
 
 QByteArray count(std::uint64_t value) {
     return QByteArray::number(static_cast<qulonglong>(value));
@@ -32,100 +49,152 @@ QByteArray microsAsSeconds(std::uint64_t micros) {
 }
 
 // A label value with backslash, double quote and line feed escaped.
-QByteArray escapeLabelValue(const QString& value) {
-    QByteArray escaped;
+void appendLabelValue(QByteArray& out, const QString& value) {
     for (const char c : value.toUtf8()) {
         if (c == '\\' || c == '"')
-            escaped += '\\';
+            out += '\\';
         if (c == '\n')
-            escaped += "\\n";
+            out += "\\n";
         else
-            escaped += c;
+            out += c;
     }
-    return escaped;
 }
 
-// Writes the families one after another, each host's series under them.
-class Writer {
-public:
-    explicit Writer(const std::vector<const HostMetrics*>& hosts) : m_hosts(hosts) {
-        m_labels.reserve(hosts.size());
-        for (const HostMetrics* host : hosts)
-            m_labels.push_back("host=\"" + escapeLabelValue(host->host()) + "\",address=\"" +
-                               escapeLabelValue(host->address()) + '"');
-    }
+QByteArray labelsOf(const HostMetrics& host) {
+    QByteArray labels("host=\"");
+    appendLabelValue(labels, host.host());
+    labels += "\",address=\"";
+    appendLabelValue(labels, host.address());
+    labels += '"';
+    return labels;
+}
 
-    void family(const char* name, const char* type, const char* help) {
-        m_out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
-    }
+// NAME{LABELS[,EXTRA]} VALUE
+void sample(QByteArray& out, const char* name, const char* suffix, const QByteArray& labels, const QByteArray& extra,
+            const QByteArray& value) {
+    out.append(name).append(suffix).append('{').append(labels).append(extra).append("} ").append(value).append('\n');
+}
 
-    // One sample per host, labelled with the host and its address only.
-    template <typename Value> void perHost(const char* name, Value value) {
-        for (std::size_t i = 0; i < m_hosts.size(); ++i)
-            sample(name, m_labels[i], value(*m_hosts[i]));
-    }
+QByteArray labelled(const char* label, const QString& value) {
+    QByteArray text(",");
+    text.append(label).append("=\"");
+    appendLabelValue(text, value);
+    return text.append('"');
+}
 
-    void sample(const QByteArray& name, const QByteArray& labels, const QByteArray& value) {
-        m_out += name + '{' + labels + "} " + value + '\n';
-    }
+// The histogram's `le` labels, the same for every host.
+const std::vector<QByteArray>& bucketLabels() {
+    static const std::vector<QByteArray> labels = [] {
+        std::vector<QByteArray> all;
+        for (std::size_t b = 0; b < kBucketCount; ++b)
+            all.push_back(",le=\"" +
+                          (b < kBucketBoundsMicros.size()
+                               ? microsAsSeconds(static_cast<std::uint64_t>(kBucketBoundsMicros[b]))
+                               : QByteArray("+Inf")) +
+                          '"');
+        return all;
+    }();
+    return labels;
+}
 
-    const QByteArray& labels(std::size_t i) const { return m_labels[i]; }
-    QByteArray take() { return std::move(m_out); }
-
-private:
-    const std::vector<const HostMetrics*>& m_hosts;
-    std::vector<QByteArray> m_labels;
-    QByteArray m_out;
-};
-
-} // namespace
-
-QByteArray exposition(const std::vector<const HostMetrics*>& hosts) {
-    Writer out(hosts);
-
-    out.family(kRequests, "counter", "Echo requests sent.");
-    out.perHost(kRequests, [](const HostMetrics& h) { return count(h.requests()); });
-    out.family(kReplies, "counter", "Echo replies received.");
-    out.perHost(kReplies, [](const HostMetrics& h) { return count(h.replies()); });
-    out.family(kLosses, "counter", "Echo requests that got no reply.");
-    out.perHost(kLosses, [](const HostMetrics& h) { return count(h.losses()); });
-
-    out.family(kLossesByStatus, "counter", "Echo requests that got no reply, by the status they ended with.");
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        for (const auto& [status, losses] : hosts[i]->lossesByStatus())
-            out.sample(kLossesByStatus, out.labels(i) + ",status=\"" + escapeLabelValue(status) + '"', count(losses));
-
-    out.family(kRoundTrip, "histogram", "Round-trip times of the echo replies.");
-    const QByteArray bucket = QByteArray(kRoundTrip) + "_bucket";
-    for (std::size_t i = 0; i < hosts.size(); ++i) {
-        const HostMetrics& host = *hosts[i];
+// One host's series of one family.
+void hostSeries(QByteArray& out, int family, const HostMetrics& host) {
+    const char* name = kFamilies[family].name;
+    const QByteArray labels = labelsOf(host);
+    switch (family) {
+    case Requests:
+        sample(out, name, "", labels, {}, count(host.requests()));
+        break;
+    case Replies:
+        sample(out, name, "", labels, {}, count(host.replies()));
+        break;
+    case Losses:
+        sample(out, name, "", labels, {}, count(host.losses()));
+        break;
+    case LossesByStatus:
+        for (const auto& [status, losses] : host.lossesByStatus())
+            sample(out, name, "", labels, labelled("status", status), count(losses));
+        break;
+    case RoundTrip: {
         std::uint64_t cumulative = 0;
         for (std::size_t b = 0; b < kBucketCount; ++b) {
             cumulative += host.buckets()[b];
-            const QByteArray le = b < kBucketBoundsMicros.size()
-                                      ? microsAsSeconds(static_cast<std::uint64_t>(kBucketBoundsMicros[b]))
-                                      : QByteArray("+Inf");
-            out.sample(bucket, out.labels(i) + ",le=\"" + le + '"', count(cumulative));
+            sample(out, name, "_bucket", labels, bucketLabels()[b], count(cumulative));
         }
-        out.sample(QByteArray(kRoundTrip) + "_sum", out.labels(i), microsAsSeconds(host.roundTripSumMicros()));
-        out.sample(QByteArray(kRoundTrip) + "_count", out.labels(i), count(cumulative));
+        sample(out, name, "_sum", labels, {}, microsAsSeconds(host.roundTripSumMicros()));
+        sample(out, name, "_count", labels, {}, count(cumulative));
+        break;
     }
+    case Reliability:
+        sample(out, name, "", labels, {}, QByteArray::number(host.index(), 'g', 15));
+        break;
+    case Up:
+        sample(out, name, "", labels, {}, QByteArray(host.up() ? "1" : "0"));
+        break;
+    case Outages:
+        for (const auto& [cause, outages] : host.outagesByCause())
+            sample(out, name, "", labels, labelled("cause", cause), count(outages));
+        break;
+    case OutageSeconds:
+        for (const auto& [cause, millis] : host.outageMillisByCause())
+            sample(out, name, "", labels, labelled("cause", cause), microsAsSeconds(millis * 1000));
+        break;
+    }
+}
 
-    out.family(kReliability, "gauge", "The reliability index, 0 to 1: falls fast on a loss, recovers slowly.");
-    out.perHost(kReliability, [](const HostMetrics& h) { return QByteArray::number(h.index(), 'g', 15); });
-    out.family(kUp, "gauge", "1 while the alerts count the connection as up, else 0.");
-    out.perHost(kUp, [](const HostMetrics& h) { return QByteArray(h.up() ? "1" : "0"); });
+} // namespace
 
-    out.family(kOutages, "counter", "Finished outages, by the cause they were put down to.");
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        for (const auto& [cause, outages] : hosts[i]->outagesByCause())
-            out.sample(kOutages, out.labels(i) + ",cause=\"" + escapeLabelValue(cause) + '"', count(outages));
-    out.family(kOutageSeconds, "counter", "Time the finished outages lasted, by cause.");
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        for (const auto& [cause, millis] : hosts[i]->outageMillisByCause())
-            out.sample(kOutageSeconds, out.labels(i) + ",cause=\"" + escapeLabelValue(cause) + '"',
-                       microsAsSeconds(millis * 1000));
-    return out.take();
+ExpositionStream::ExpositionStream(const std::vector<const HostMetrics*>& hosts) {
+    m_hosts.reserve(hosts.size());
+    for (const HostMetrics* host : hosts)
+        m_hosts.push_back(*host);
+    // Written once to be measured, a piece at a time.
+    Cursor measure;
+    QByteArray piece;
+    bool more = true;
+    while (more) {
+        piece.clear();
+        more = write(measure, piece, 64 * 1024);
+        m_size += piece.size();
+    }
+}
+
+QByteArray ExpositionStream::next(qsizetype bytes) {
+    QByteArray piece;
+    piece.reserve(bytes + 4096);
+    write(m_cursor, piece, bytes);
+    return piece;
+}
+
+// Appends from `at` until `out` holds `bytes` or the text ends; returns
+// whether some is left.
+bool ExpositionStream::write(Cursor& at, QByteArray& out, qsizetype bytes) const {
+    while (at.family < kFamilyCount) {
+        if (!at.headed) {
+            const FamilyText& f = kFamilies[at.family];
+            out.append("# HELP ").append(f.name).append(' ').append(f.help);
+            out.append("\n# TYPE ").append(f.name).append(' ').append(f.type).append('\n');
+            at.headed = true;
+        }
+        while (at.host < m_hosts.size()) {
+            if (out.size() >= bytes)
+                return true;
+            hostSeries(out, at.family, m_hosts[at.host++]);
+        }
+        ++at.family;
+        at.host = 0;
+        at.headed = false;
+    }
+    return false;
+}
+
+QByteArray exposition(const std::vector<const HostMetrics*>& hosts) {
+    ExpositionStream stream(hosts);
+    QByteArray text;
+    text.reserve(stream.size());
+    for (QByteArray piece = stream.next(); !piece.isEmpty(); piece = stream.next())
+        text += piece;
+    return text;
 }
 
 } // namespace metrics

@@ -41,13 +41,18 @@ QByteArray reasonPhrase(Status status) {
     }
 }
 
-// The whole answer; without `withBody` (for HEAD) everything but the body,
-// its Content-Length included.
-QByteArray answerText(Status status, const Headers& headers, const QByteArray& body, bool withBody) {
+// Everything but the body, its Content-Length included.
+QByteArray answerHead(Status status, const Headers& headers, qint64 bodySize) {
     QByteArray text = "HTTP/1.1 " + QByteArray::number(static_cast<int>(status)) + ' ' + reasonPhrase(status) + "\r\n";
     for (const auto& [name, value] : headers)
         text += name + ": " + value + "\r\n";
-    text += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    text += "Content-Length: " + QByteArray::number(bodySize) + "\r\n\r\n";
+    return text;
+}
+
+// The whole answer; without `withBody` (for HEAD) everything but the body.
+QByteArray answerText(Status status, const Headers& headers, const QByteArray& body, bool withBody) {
+    QByteArray text = answerHead(status, headers, body.size());
     if (withBody)
         text += body;
     return text;
@@ -122,7 +127,8 @@ Persistence persistence(const QHttpServerRequest& request, const QByteArray& raw
 // an error for the rest.
 class Endpoint : public QAbstractHttpServer {
 public:
-    Endpoint(BoundedTcpServer& tcp, const MetricsServer::Source& source) : m_tcp(tcp), m_source(source) {}
+    Endpoint(BoundedTcpServer& tcp, const MetricsServer::Source& source, const MetricsServer::PiecewiseSource& pieces)
+        : m_tcp(tcp), m_source(source), m_pieces(pieces) {}
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
@@ -156,12 +162,17 @@ protected:
         // The metrics are read when the answer's turn comes, not before.
         m_tcp.answer(
             socket,
-            [this, status, headers, head] {
+            [this, status, headers, head]() -> BoundedTcpServer::Reply {
                 if (status != Status::Ok)
                     return answerText(status, headers, {}, !head);
-                return answerText(status,
-                                  Headers{{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}} + headers,
-                                  m_source(), !head);
+                const Headers all = Headers{{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}} + headers;
+                if (!m_pieces)
+                    return answerText(status, all, m_source(), !head);
+                MetricsServer::Body body = m_pieces();
+                QByteArray text = answerHead(status, all, body.size);
+                if (head)
+                    return text;
+                return {std::move(text), std::move(body.next)};
             },
             after == Persistence::Close);
         return true;
@@ -175,10 +186,14 @@ protected:
 private:
     BoundedTcpServer& m_tcp;
     const MetricsServer::Source& m_source;
+    const MetricsServer::PiecewiseSource& m_pieces;
 };
 
 MetricsServer::MetricsServer(Source source, ConnectionLimits limits, QObject* parent)
     : QObject(parent), m_source(std::move(source)), m_limits(limits) {}
+
+MetricsServer::MetricsServer(PiecewiseSource source, ConnectionLimits limits, QObject* parent)
+    : QObject(parent), m_pieces(std::move(source)), m_limits(limits) {}
 
 MetricsServer::~MetricsServer() = default;
 
@@ -193,7 +208,7 @@ bool MetricsServer::listen(const ListenAddress& where) {
     }
     m_error.clear();
     m_tcp = tcp.get();
-    m_endpoint = std::make_unique<Endpoint>(*m_tcp, m_source);
+    m_endpoint = std::make_unique<Endpoint>(*m_tcp, m_source, m_pieces);
     m_endpoint->bind(tcp.release()); // the endpoint takes it as its child
     return true;
 }

@@ -29,8 +29,16 @@ class Endpoint;
 class MetricsServer : public QObject {
 public:
     using Source = std::function<QByteArray()>;
+    // A text too large to hold whole: its length, and its pieces one after
+    // another until an empty one, each made when the connection has room.
+    struct Body {
+        qint64 size = 0;
+        std::function<QByteArray()> next;
+    };
+    using PiecewiseSource = std::function<Body()>;
 
     explicit MetricsServer(Source source, ConnectionLimits limits = {}, QObject* parent = nullptr);
+    explicit MetricsServer(PiecewiseSource source, ConnectionLimits limits = {}, QObject* parent = nullptr);
     ~MetricsServer() override;
 
     // Starts listening (port 0: any free one). False, with errorString()
@@ -45,6 +53,7 @@ public:
 
 private:
     Source m_source;
+    PiecewiseSource m_pieces;
     ConnectionLimits m_limits;
     std::unique_ptr<Endpoint> m_endpoint;
     BoundedTcpServer* m_tcp = nullptr; // the endpoint's child

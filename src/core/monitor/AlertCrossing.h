@@ -4,7 +4,9 @@
 
 #include <QString>
 
-#include <deque>
+#include <algorithm>
+#include <bitset>
+#include <cstddef>
 
 // One crossing of the alerts' thresholds as a value: the host whose echoes
 // moved the index, where it stood and what the echoes since the crossing
@@ -29,23 +31,28 @@ public:
     static constexpr int Run = 10;
 
     void add(bool answered) {
-        m_answered.push_back(answered);
-        if (m_answered.size() > Kept)
-            m_answered.pop_front();
+        // A ring of bits, the oldest overwritten once it is full.
+        m_lost.set(static_cast<std::size_t>(m_next), !answered);
+        m_next = (m_next + 1) % Kept;
+        m_count = std::min(m_count + 1, Kept);
     }
-    void clear() { m_answered.clear(); }
+    void clear() {
+        m_lost.reset();
+        m_count = 0;
+        m_next = 0;
+    }
     // Fills in the crossing's share of lost echoes.
     void describe(AlertCrossing& crossing) const {
-        crossing.echoes = static_cast<int>(m_answered.size());
-        crossing.lost = 0;
-        for (const bool answered : m_answered)
-            crossing.lost += answered ? 0 : 1;
-        crossing.allRecentLost = !m_answered.empty();
-        int looked = 0;
-        for (auto it = m_answered.rbegin(); it != m_answered.rend() && looked < Run; ++it, ++looked)
-            crossing.allRecentLost = crossing.allRecentLost && !*it;
+        crossing.echoes = m_count;
+        crossing.lost = static_cast<int>(m_lost.count());
+        crossing.allRecentLost = m_count > 0;
+        for (int looked = 0; looked < std::min(m_count, Run); ++looked)
+            crossing.allRecentLost =
+                crossing.allRecentLost && m_lost.test(static_cast<std::size_t>((m_next - 1 - looked + Kept) % Kept));
     }
 
 private:
-    std::deque<bool> m_answered;
+    std::bitset<Kept> m_lost; // unset beyond the echoes kept
+    int m_count = 0;
+    int m_next = 0; // where the next one goes
 };

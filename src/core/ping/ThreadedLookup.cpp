@@ -15,12 +15,11 @@ struct ThreadedLookup::Mailbox {
     Completion completion;
 };
 
-ThreadedLookup::ThreadedLookup(std::shared_ptr<IHostResolver> resolver)
-    : m_resolver(std::move(resolver)), m_mailbox(std::make_shared<Mailbox>()) {
-    m_mailbox->receiver = new QObject;
-}
+ThreadedLookup::ThreadedLookup(std::shared_ptr<IHostResolver> resolver) : m_resolver(std::move(resolver)) {}
 
 ThreadedLookup::~ThreadedLookup() {
+    if (!m_mailbox)
+        return;
     QObject* receiver;
     {
         std::lock_guard lock(m_mailbox->mutex);
@@ -32,10 +31,20 @@ ThreadedLookup::~ThreadedLookup() {
 }
 
 void ThreadedLookup::setCompletion(Completion completion) {
-    m_mailbox->completion = std::move(completion);
+    if (m_mailbox)
+        m_mailbox->completion = std::move(completion);
+    else
+        m_completion = std::move(completion);
 }
 
 std::uint64_t ThreadedLookup::start(const QByteArray& name, bool preferIPv6, int* error) {
+    // Made at the first lookup: a host given as an address never needs one.
+    if (!m_mailbox) {
+        m_mailbox = std::make_shared<Mailbox>();
+        m_mailbox->receiver = new QObject;
+        m_mailbox->completion = std::move(m_completion);
+        m_completion = nullptr;
+    }
     const std::uint64_t id = ++m_lastId;
     try {
         std::thread([mailbox = m_mailbox, resolver = m_resolver, name, preferIPv6, id] {

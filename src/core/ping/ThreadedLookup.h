@@ -22,6 +22,7 @@ public:
 private:
     struct Mailbox;
     std::shared_ptr<IHostResolver> m_resolver;
-    std::shared_ptr<Mailbox> m_mailbox;
+    std::shared_ptr<Mailbox> m_mailbox; // from the first lookup on
+    Completion m_completion;            // until then
     std::uint64_t m_lastId = 0;
 };
