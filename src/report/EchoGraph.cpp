@@ -44,15 +44,7 @@ void EchoGraph::draw(QPainter& p, const QRectF& area, const QFont& font, double 
     const double plotHeight = area.height() - laneGap - laneHeight - timeRows;
 
     // The axis fits the upper ends of the spread shown, as in the window.
-    std::vector<std::int64_t> quartiles;
-    std::vector<std::int64_t> deciles;
-    for (int x = 0; x < n; ++x)
-        if (const HistoryBucket& b = m_columns.at(x); m_columns.source(x) == x && b.medianUs >= 0) {
-            quartiles.push_back(std::max(b.p75Us, b.medianUs));
-            deciles.push_back(std::max(b.p90Us, b.medianUs));
-        }
-    const RoundTripScale scale =
-        RoundTripScale::fit(std::move(quartiles), std::move(deciles), std::max(1, int(plotHeight / (8 * mm))));
+    const RoundTripScale scale = RoundTripScale::fit(m_columns, std::max(1, int(plotHeight / (8 * mm))));
     double labelWidth = metrics.horizontalAdvance(QStringLiteral("100 %"));
     for (const double ms : scale.ticks())
         labelWidth = std::max(labelWidth, metrics.horizontalAdvance(scale.label(ms)));

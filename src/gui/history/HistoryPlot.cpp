@@ -14,11 +14,6 @@
 #include <cmath>
 
 const QColor HistoryPlot::Background(0xfb, 0xfb, 0xfb);
-const QColor HistoryPlot::Loss = plotcolour::Loss;
-const QColor HistoryPlot::Median = plotcolour::Median;
-const QColor HistoryPlot::Middle = plotcolour::Middle;
-const QColor HistoryPlot::Spread = plotcolour::Spread;
-const QColor HistoryPlot::Extremes = plotcolour::Extremes;
 const QColor HistoryPlot::Before(0xee, 0xee, 0xee);
 
 namespace {
@@ -98,15 +93,7 @@ QImage HistoryPlot::render(const Scene& scene) {
     m_columns = PlotColumns(scene.run ? *scene.run : none, double(scene.fromMs), perColumn, n);
 
     // The axis fits the upper ends of the spread shown.
-    std::vector<std::int64_t> quartiles;
-    std::vector<std::int64_t> deciles;
-    for (int x = 0; x < n; ++x)
-        if (const HistoryBucket& b = m_columns.at(x); m_columns.source(x) == x && b.medianUs >= 0) {
-            quartiles.push_back(std::max(b.p75Us, b.medianUs));
-            deciles.push_back(std::max(b.p90Us, b.medianUs));
-        }
-    m_scale = RoundTripScale::fit(std::move(quartiles), std::move(deciles),
-                                  std::max(1, int(plot.height() / m_ratio) / kTickGap));
+    m_scale = RoundTripScale::fit(m_columns, std::max(1, int(plot.height() / m_ratio) / kTickGap));
 
     QPainter p(&image);
     QFont font = fonts::windowFont();

@@ -2,6 +2,7 @@
 
 #include "history/BucketRun.h"
 #include "ledger/LedgerRow.h"
+#include "report/plot/PlotColours.h"
 #include "report/plot/PlotColumns.h"
 #include "report/plot/RoundTripScale.h"
 
@@ -34,7 +35,13 @@ public:
         qint64 nowMs = 0;   // after it nothing is known yet
     };
 
-    static const QColor Background, Loss, Median, Middle, Spread, Extremes, Before;
+    static const QColor Background, Before;
+    // The plot's palette, shared with the report's graph.
+    static constexpr const QColor& Loss = plotcolour::Loss;
+    static constexpr const QColor& Median = plotcolour::Median;
+    static constexpr const QColor& Middle = plotcolour::Middle;
+    static constexpr const QColor& Spread = plotcolour::Spread;
+    static constexpr const QColor& Extremes = plotcolour::Extremes;
 
     // The picture's size in logical pixels and the screen's pixel ratio.
     void setSize(const QSize& size, qreal ratio);

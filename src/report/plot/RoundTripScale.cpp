@@ -1,5 +1,7 @@
 #include "report/plot/RoundTripScale.h"
 
+#include "report/plot/PlotColumns.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -49,4 +51,15 @@ QString RoundTripScale::label(double ms) const {
 
 double RoundTripScale::share(std::int64_t us) const {
     return std::clamp(double(us) / 1000.0 / m_top, 0.0, 1.0);
+}
+
+RoundTripScale RoundTripScale::fit(const PlotColumns& columns, int maxIntervals) {
+    std::vector<std::int64_t> quartiles;
+    std::vector<std::int64_t> deciles;
+    for (int x = 0; x < columns.count(); ++x)
+        if (const HistoryBucket& b = columns.at(x); columns.source(x) == x && b.medianUs >= 0) {
+            quartiles.push_back(std::max(b.p75Us, b.medianUs));
+            deciles.push_back(std::max(b.p90Us, b.medianUs));
+        }
+    return fit(std::move(quartiles), std::move(deciles), maxIntervals);
 }

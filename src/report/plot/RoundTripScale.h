@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+class PlotColumns;
+
 // The round-trip axis of the history: from 0 to a round number of
 // milliseconds a little above what the view mostly shows, so that the
 // typical round trip fills the height and the odd spike is cut at the top.
@@ -18,6 +20,9 @@ public:
     // the height has room for.
     static RoundTripScale fit(std::vector<std::int64_t> upperQuartilesUs, std::vector<std::int64_t> upperDecilesUs,
                               int maxIntervals);
+    // The same over the upper ends of the spread the columns show: each
+    // column with answers of its own counts once.
+    static RoundTripScale fit(const PlotColumns& columns, int maxIntervals);
 
     double topMs() const { return m_top; }
     double stepMs() const { return m_step; }
