@@ -45,11 +45,25 @@ start() {
   timer[$name]=$!
 }
 
+# cpu_ticks PID: the process's CPU time (all threads, user and system) in
+# clock ticks, and the time now in seconds.
+cpu_ticks() { echo "$(awk '{ print $14 + $15 }' "/proc/$1/stat") $(date +%s.%N)"; }
+
+# mark NAME: from here on, apart from its start-up, NAME's share of one core
+# is measured too, until it is stopped.
+mark() { cpu_ticks "$(pgrep -P "${timer[$1]}")" >"$work/$1.mark"; }
+
 # stop NAME SIGNAL: notes NAME's peak RSS (KiB), then stops it and waits.
 stop() {
   local pid
   pid=$(pgrep -P "${timer[$1]}")
   awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" >"$work/$1.rss"
+  if [[ -f "$work/$1.mark" ]]; then
+    read -r ticks at < <(cpu_ticks "$pid")
+    read -r ticks0 at0 <"$work/$1.mark"
+    awk -v d="$((ticks - ticks0))" -v hz="$(getconf CLK_TCK)" -v s="$(awk -v a="$at" -v b="$at0" 'BEGIN { print a - b }')" \
+      'BEGIN { printf "%.2f %.1f\n", d / hz * 100 / s, s }' >"$work/$1.steady"
+  fi
   kill -"$2" "$pid"
   wait "${timer[$1]}" || echo "$1 ended with status $?"
 }
@@ -65,12 +79,17 @@ stop_watch() {
 }
 
 # resources NAME: prints NAME's CPU time, share of one core and peak RSS,
-# and sets cpu_s, share (%) and rss_mb (10^6 bytes).
+# and, when it was marked, its share after start-up; sets cpu_s, share (%),
+# rss_mb (10^6 bytes) and, when marked, steady (%).
 resources() {
   local elapsed
   read -r elapsed cpu_s share < <(awk '{ c = $2 + $3; printf "%.3f %.3f %.2f\n", $1, c, c * 100 / $1 }' "$work/$1.cpu")
   rss_mb=$(awk '{ printf "%.2f", $1 * 1024 / 1e6 }' "$work/$1.rss")
   echo "$1: CPU ${cpu_s} s (user+sys) in ${elapsed} s = ${share} % of one core, peak RSS ${rss_mb} MB"
+  if [[ -f "$work/$1.steady" ]]; then
+    read -r steady steady_s <"$work/$1.steady"
+    echo "  after start-up: ${steady} % of one core over the last ${steady_s} s"
+  fi
 }
 
 # goal TEXT AWK-CONDITION

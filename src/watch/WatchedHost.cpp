@@ -23,9 +23,8 @@ EngineServices withLogDirectory(EngineServices services, const HostSettings& set
 
 } // namespace
 
-WatchedHost::WatchedHost(const HostSettings& settings, const EngineServices& services, Report report)
-    : m_report(std::move(report)), m_metrics(settings.host(), QString()),
-      m_engine(withLogDirectory(services, settings)) {
+WatchedHost::WatchedHost(const HostSettings& settings, const EngineServices& services, const Report& report)
+    : m_report(report), m_metrics(settings.host(), QString()), m_engine(withLogDirectory(services, settings)) {
     m_engine.ApplyProfile(settings.profile);
     m_engine.SetInterval(settings.profile.Interval);
     m_engine.SetTimeout(settings.profile.Timeout);

@@ -14,7 +14,8 @@ class WatchedHost final : private MonitorEngineListener {
 public:
     using Report = std::function<void(const QString& line)>;
 
-    WatchedHost(const HostSettings& settings, const EngineServices& services, Report report);
+    // `report` is the owner's, shared by all its hosts, and outlives them.
+    WatchedHost(const HostSettings& settings, const EngineServices& services, const Report& report);
     ~WatchedHost() override;
     WatchedHost(const WatchedHost&) = delete;
     WatchedHost& operator=(const WatchedHost&) = delete;
@@ -41,7 +42,7 @@ private:
 
     // The engine last, so that it goes first: what it still tells while it
     // ends finds the rest whole.
-    Report m_report;
+    const Report& m_report;
     metrics::HostMetrics m_metrics;
     MonitorEngine m_engine;
 };

@@ -34,14 +34,28 @@ class TestKillLoops : public QObject {
     }
 
 private slots:
+    // Whole lines, and at most the start of one where a kill fell into its
+    // write: the kernel may end a write early at a page boundary when the
+    // process is killed, and no append can prevent that. What must hold is
+    // that such a start is never glued to the next line or torn into it.
     void logStaysWholeLines() {
         const QString path = dir.filePath(QStringLiteral("Connect.log"));
         static const QRegularExpression line(QStringLiteral("^line \\d{12} x{80}$"));
-        killRepeatedly(QStringLiteral("log"), path, 40, [](const QByteArray& text) {
-            QVERIFY2(text.isEmpty() || text.endsWith("\r\n"), "the last line is cut");
+        const auto isStartOfLine = [](QString l) {
+            const QString model = QStringLiteral("line 000000000000 ") + QString(80, u'x');
+            if (l.endsWith(u'\r'))
+                l.chop(1);
+            if (l.isEmpty() || l.size() > model.size())
+                return false;
+            for (qsizetype i = 0; i < l.size(); ++i)
+                if (model[i] == u'0' ? !l[i].isDigit() : l[i] != model[i])
+                    return false;
+            return true;
+        };
+        killRepeatedly(QStringLiteral("log"), path, 40, [&isStartOfLine](const QByteArray& text) {
             const QStringList lines = QString::fromLatin1(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
             for (const QString& l : lines)
-                QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
+                QVERIFY2(line.match(l).hasMatch() || isStartOfLine(l), qPrintable(l));
         });
     }
 

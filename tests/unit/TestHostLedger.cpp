@@ -39,10 +39,13 @@ class TestHostLedger : public QObject {
         r.cause = cause::BeyondGateway;
         return r;
     }
-    std::unique_ptr<HostLedger> host(const QString& name, QStringList* failures = nullptr) const {
+    // The messages of the files that could not be written.
+    struct Failures : HostLedger::Listener, QStringList {
+        void onLedgerFileFailed(const QString& message) override { append(message); }
+    };
+    std::unique_ptr<HostLedger> host(const QString& name, Failures* failures = nullptr) const {
         auto h = std::make_unique<HostLedger>(ledger, name);
-        if (failures)
-            h->onFailure = [failures](const QString& message) { failures->append(message); };
+        h->out = failures;
         return h;
     }
     QList<LedgerRow> rowsOf(const QString& name) const {
@@ -157,7 +160,7 @@ private slots:
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         QElapsedTimer clock;
         clock.start();
-        QStringList failures;
+        Failures failures;
         auto h = host(QStringLiteral("h"), &failures);
         QVERIFY(h->begin(at(0), QString(), timing).isEmpty());
         const LedgerRow open = outage(QStringLiteral("h"), 1);
@@ -198,7 +201,7 @@ private slots:
     // A full disk: the finished row waits, the outage stays on disk in the
     // meantime, and the message names the ledger.
     void fullDiskKeepsTheRowUntilItFits() {
-        QStringList failures;
+        Failures failures;
         auto h = host(QStringLiteral("h"), &failures);
         h->begin(at(0), QString(), timing);
         LedgerRow done = outage(QStringLiteral("h"), 1);

@@ -54,6 +54,19 @@ private slots:
         QCOMPARE(logfile::Size(path), qint64(contents().size()));
     }
 
+    // A line that a killed writer left cut, even between its CR and LF, is
+    // ended before the next one.
+    void appendEndsALineLeftCut() {
+        for (const QByteArray& cut : {QByteArray("half a li"), QByteArray("whole but\r")}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(cut);
+            file.close();
+            QVERIFY(logfile::Append(path, QStringLiteral("next")));
+            QCOMPARE(contents(), (cut.endsWith('\r') ? cut + "\n" : cut + "\r\n") + "next\r\n");
+        }
+    }
+
     void appendToAMissingFolderLosesTheLine() {
         QVERIFY(!logfile::Append(dir.filePath(QStringLiteral("no/such/folder/Connect.log")), QStringLiteral("x")));
         QVERIFY(!logfile::Append(dir.path(), QStringLiteral("x"))); // a folder, not a file

@@ -4,13 +4,16 @@
 
 // The outage and gap rules on a clock the test moves: both clocks together
 // (time passes, or the program is held up) or boot time alone (asleep).
-class TestOutageTracker : public QObject {
+class TestOutageTracker : public QObject, private OutageTracker::Listener {
     Q_OBJECT
 
     OutageTracker t;
     Moment now;
     QList<LedgerRow> rows;
     int openUpdates = 0;
+
+    void onTrackedRow(const LedgerRow& row) override { rows << row; }
+    void onTrackedOpen(const LedgerRow* open) override { openUpdates += open ? 1 : 0; }
 
     void pass(int ms) {
         now.monotonicMs += ms;
@@ -39,8 +42,7 @@ private slots:
         now = {1'000'000, 2'000'000, QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::OffsetFromUTC, 3600)};
         rows.clear();
         openUpdates = 0;
-        t.onRow = [this](const LedgerRow& row) { rows << row; };
-        t.onOpen = [this](const LedgerRow* open) { openUpdates += open ? 1 : 0; };
+        t.out = this;
     }
 
     void singleLossIsNoOutageARunIs() {

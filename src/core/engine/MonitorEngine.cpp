@@ -10,6 +10,7 @@
 #include "ledger/LedgerFile.h"
 #include "ping/TPing.h"
 #include "text/Inet.h"
+#include "text/SharedText.h"
 
 #include <algorithm>
 
@@ -53,52 +54,84 @@ void MonitorEngine::timerEvent(QTimerEvent* event) {
         QObject::timerEvent(event);
 }
 
-// What the parts tell goes out as the engine's signals.
 void MonitorEngine::connectParts() {
-    m_chart.onWaiting = [this](int column, int ticks) { emit chartWaitingStep(column, ticks); };
-    m_chart.onReply = [this](int column, int ticks, bool answered, std::uint32_t roundTrip, int timeout) {
-        emit chartReplyStep(column, ticks, answered, roundTrip, timeout);
-    };
-    ReliabilityAlerts::Output& alerts = m_alerts.out;
-    alerts.progress = [this](int percent) {
-        emit progressChanged(percent);
-        if (m_listener)
-            m_listener->progressChanged(percent);
-    };
-    alerts.caption = [this](const QString& caption) { emit captionChanged(caption); };
-    alerts.status = [this](const QString& message) { emit statusMessage(message); };
-    alerts.changed = [this](bool up, const QString& message) {
-        emit connectionChanged(up, message);
-        if (m_listener)
-            m_listener->connectionChanged(up, message);
-    };
-    alerts.crossed = [this](const AlertCrossing& crossing) { emit alertCrossed(crossing); };
-    alerts.warning = [this](const QString& message, int repeatMs) {
-        tmRepeatFail->SetInterval(repeatMs);
-        tmRepeatFail->SetEnabled(true);
-        emit warningRaised(message);
-    };
-    alerts.log = [this](const QString& line) { m_log.WriteLog(line); };
-    m_log.onStatus = [this](const QString& message) { emit statusMessage(message); };
-    m_log.onFailed = [this](const QString& message) {
-        emit logFailed(message);
-        if (m_listener)
-            m_listener->logFailed(message);
-    };
-    OutageWatch::Output& outages = m_outages.out;
-    outages.row = [this](const LedgerRow& row) {
-        emit outageRow(row);
-        if (m_listener)
-            m_listener->outageRow(row);
-    };
-    outages.inProgress = [this](const LedgerRow& row) { emit outageInProgress(row); };
-    outages.cleared = [this] { emit outageCleared(); };
-    outages.failed = [this](const QString& message) {
-        emit statusMessage(message);
-        emit ledgerFailed(message);
-        if (m_listener)
-            m_listener->ledgerFailed(message);
-    };
+    m_chart.out = this;
+    m_alerts.out = this;
+    m_log.out = this;
+    m_outages.out = this;
+}
+
+void MonitorEngine::onChartWaiting(int column, int waitTicks) {
+    emit chartWaitingStep(column, waitTicks);
+}
+
+void MonitorEngine::onChartReply(int column, int waitTicks, bool answered, std::uint32_t roundTripMs, int timeoutMs) {
+    emit chartReplyStep(column, waitTicks, answered, roundTripMs, timeoutMs);
+}
+
+void MonitorEngine::onAlertProgress(int percent) {
+    emit progressChanged(percent);
+    if (m_listener)
+        m_listener->progressChanged(percent);
+}
+
+void MonitorEngine::onAlertCaption(const QString& caption) {
+    emit captionChanged(caption);
+}
+
+void MonitorEngine::onAlertStatus(const QString& message) {
+    emit statusMessage(message);
+}
+
+void MonitorEngine::onAlertChanged(bool up, const QString& message) {
+    emit connectionChanged(up, message);
+    if (m_listener)
+        m_listener->connectionChanged(up, message);
+}
+
+void MonitorEngine::onAlertCrossed(const AlertCrossing& crossing) {
+    emit alertCrossed(crossing);
+}
+
+void MonitorEngine::onAlertWarning(const QString& message, int repeatMs) {
+    tmRepeatFail->SetInterval(repeatMs);
+    tmRepeatFail->SetEnabled(true);
+    emit warningRaised(message);
+}
+
+void MonitorEngine::onAlertLog(const QString& line) {
+    m_log.WriteLog(line);
+}
+
+void MonitorEngine::onLogStatus(const QString& message) {
+    emit statusMessage(message);
+}
+
+void MonitorEngine::onLogFailed(const QString& message) {
+    emit logFailed(message);
+    if (m_listener)
+        m_listener->logFailed(message);
+}
+
+void MonitorEngine::onOutageRow(const LedgerRow& row) {
+    emit outageRow(row);
+    if (m_listener)
+        m_listener->outageRow(row);
+}
+
+void MonitorEngine::onOutageInProgress(const LedgerRow& row) {
+    emit outageInProgress(row);
+}
+
+void MonitorEngine::onOutageCleared() {
+    emit outageCleared();
+}
+
+void MonitorEngine::onLedgerFailed(const QString& message) {
+    emit statusMessage(message);
+    emit ledgerFailed(message);
+    if (m_listener)
+        m_listener->ledgerFailed(message);
 }
 
 MonitorEngine::~MonitorEngine() {
@@ -239,7 +272,8 @@ const QString& MonitorEngine::ledgerPath() {
     // name alone, and is worked out again only when that changes.
     if (m_ledgerPath.isNull() || LogFileName != m_ledgerPathFor) {
         m_ledgerPathFor = LogFileName;
-        m_ledgerPath = LedgerFile::ledgerPath(LogFilePath());
+        // The hosts of a folder share its ledger: one text of its path.
+        m_ledgerPath = text::shared(LedgerFile::ledgerPath(LogFilePath()));
     }
     return m_ledgerPath;
 }

@@ -83,7 +83,11 @@ public:
 // the history. Widget-free: a window or the headless watcher shows what it
 // signals and hands it the user's choices. Each step keeps its classic
 // name, and so does the state its parts keep.
-class MonitorEngine : public QObject {
+class MonitorEngine : public QObject,
+                      private ChartCursor::Listener,
+                      private ReliabilityAlerts::Listener,
+                      private ConnectionLog::Listener,
+                      private OutageWatch::Listener {
     Q_OBJECT
 
     // The parts, before the names that refer to their state.
@@ -229,7 +233,24 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // What the parts tell goes out as the engine's signals and to its
+    // listener.
     void connectParts();
+    void onChartWaiting(int column, int waitTicks) override;
+    void onChartReply(int column, int waitTicks, bool answered, std::uint32_t roundTripMs, int timeoutMs) override;
+    void onAlertProgress(int percent) override;
+    void onAlertCaption(const QString& caption) override;
+    void onAlertStatus(const QString& message) override;
+    void onAlertChanged(bool up, const QString& message) override;
+    void onAlertCrossed(const AlertCrossing& crossing) override;
+    void onAlertWarning(const QString& message, int repeatMs) override;
+    void onAlertLog(const QString& line) override;
+    void onLogStatus(const QString& message) override;
+    void onLogFailed(const QString& message) override;
+    void onOutageRow(const LedgerRow& row) override;
+    void onOutageInProgress(const LedgerRow& row) override;
+    void onOutageCleared() override;
+    void onLedgerFailed(const QString& message) override;
     void startLookup();
     // Now on the clocks the outages need; from the engine's clock alone
     // (wall time only) without them.

@@ -121,6 +121,6 @@ void HostLedger::report(File file, const QString& path, const LedgerFile::Outcom
     m_failing[file] = true;
     static const QString what[FileCount] = {QString(), QStringLiteral("the outage in progress"),
                                             QStringLiteral("the watching stamp")};
-    if (onFailure)
-        onFailure(LedgerFile::describe(path, outcome, what[file]));
+    if (out)
+        out->onLedgerFileFailed(LedgerFile::describe(path, outcome, what[file]));
 }

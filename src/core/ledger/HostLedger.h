@@ -8,8 +8,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
-
 // One watched host's part of the ledger that the hosts of its folder share:
 // its finished rows, appended to "Outages.csv" (kept, in order, while the
 // disk will not take them, and written as soon as it does), its outage in
@@ -31,8 +29,14 @@ public:
     const QString& path() const { return m_file.path(); }
     const QString& host() const { return m_host; }
 
-    // Called with the message for a file that could not be written.
-    std::function<void(const QString& message)> onFailure;
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        // The message for a file that could not be written.
+        virtual void onLedgerFileFailed(const QString& message) = 0;
+    };
+    // None, or one that outlives the ledger.
+    Listener* out = nullptr;
 
     // Watching begins. The outage that a killed run left is completed, its
     // end unknown, and the time since the host was last watched becomes a

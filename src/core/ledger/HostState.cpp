@@ -3,6 +3,7 @@
 #include "LedgerCsv.h"
 #include "io/Fd.h"
 #include "io/SafeWrite.h"
+#include "text/SharedText.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -115,7 +116,11 @@ QDateTime legacyTime(const QByteArray& bytes) {
 } // namespace
 
 HostState::HostState(const QString& ledgerPath, const QString& host)
-    : m_ledgerPath(ledgerPath), m_host(host), m_folder(folder(ledgerPath)), m_key(fileKey(host)) {}
+    : m_ledgerPath(ledgerPath), m_host(host), m_folder(text::shared(folder(ledgerPath))), m_key(fileKey(host)) {
+    // Most keys are the host as typed: one text for both.
+    if (m_key == m_host)
+        m_key = m_host;
+}
 
 QString HostState::folder(const QString& ledgerPath) {
     return QDir::cleanPath(QFileInfo(ledgerPath).path() + QStringLiteral("/Outages.state"));

@@ -33,7 +33,7 @@ void OutageTracker::observe(const Moment& at) {
 void OutageTracker::recordGap(const Moment& from, const Moment& to, const QString& note) {
     // Whatever was going on stops at the gap: an outage ends where watching
     // ended, and a run of losses starts afresh.
-    if (m_open)
+    if (m_row)
         endOutage(from, QStringLiteral("ended by a monitoring gap"));
     m_lost = 0;
     m_causeCounts.clear();
@@ -47,8 +47,8 @@ void OutageTracker::recordGap(const Moment& from, const Moment& to, const QStrin
     gap.host = m_host;
     gap.address = m_address;
     gap.note = note;
-    if (onRow)
-        onRow(gap);
+    if (out)
+        out->onTrackedRow(gap);
 }
 
 void OutageTracker::tick(const Moment& at) {
@@ -68,7 +68,7 @@ bool OutageTracker::echoDone(bool answered, const QString& status, const Moment&
     if (m_gapDuringEcho || !sent)
         return false;
     if (answered) {
-        if (m_open)
+        if (m_row)
             endOutage(at, QString());
         m_lost = 0;
         m_causeCounts.clear();
@@ -80,25 +80,24 @@ bool OutageTracker::echoDone(bool answered, const QString& status, const Moment&
         m_firstStatus = status;
     }
     ++m_lost;
-    if (!m_open && m_lost >= std::max(1, m_settings.outageEchoes)) {
-        m_open = true;
-        m_row = {};
-        m_row.kind = LedgerRow::Kind::Outage;
-        m_row.start = m_firstLost.wall;
-        m_row.host = m_host;
-        m_row.address = m_address;
-        m_row.firstStatus = m_firstStatus;
+    if (!m_row && m_lost >= std::max(1, m_settings.outageEchoes)) {
+        m_row = std::make_unique<LedgerRow>();
+        m_row->kind = LedgerRow::Kind::Outage;
+        m_row->start = m_firstLost.wall;
+        m_row->host = m_host;
+        m_row->address = m_address;
+        m_row->firstStatus = m_firstStatus;
         // What was seen of the local side before the run became an outage
         // counts for it too.
         for (auto seen = m_causeCounts.cbegin(); seen != m_causeCounts.cend(); ++seen)
-            m_row.causesSeen << seen.key();
+            m_row->causesSeen << seen.key();
         if (m_afterWake)
-            m_row.cause = cause::AfterWakeUp;
+            m_row->cause = cause::AfterWakeUp;
         else if (!m_causeCounts.isEmpty())
-            m_row.cause = std::max_element(m_causeCounts.cbegin(), m_causeCounts.cend()).key();
+            m_row->cause = std::max_element(m_causeCounts.cbegin(), m_causeCounts.cend()).key();
     }
-    if (m_open) {
-        m_row.echoesLost = m_lost;
+    if (m_row) {
+        m_row->echoesLost = m_lost;
         publishOpen();
     }
     return true;
@@ -109,26 +108,26 @@ void OutageTracker::causeSeen(const QString& seen, const QString& gateway, const
     if (seen.isEmpty() || m_lost == 0)
         return;
     m_causeCounts[seen] += 1;
-    if (!m_open)
+    if (!m_row)
         return;
-    if (!m_row.causesSeen.contains(seen))
-        m_row.causesSeen << seen;
+    if (!m_row->causesSeen.contains(seen))
+        m_row->causesSeen << seen;
     // The cause is the one seen most often; after a wake-up it is the wake-up.
-    if (m_row.cause != cause::AfterWakeUp) {
+    if (m_row->cause != cause::AfterWakeUp) {
         const auto most = std::max_element(m_causeCounts.cbegin(), m_causeCounts.cend());
-        m_row.cause = most.key();
+        m_row->cause = most.key();
     }
     if (!gateway.isEmpty())
-        m_row.gateway = gateway;
+        m_row->gateway = gateway;
     if (!interface.isEmpty())
-        m_row.interface = interface;
+        m_row->interface = interface;
     if (!note.isEmpty())
-        m_row.note = note;
+        m_row->note = note;
     publishOpen();
 }
 
 void OutageTracker::stop(const Moment& at, const QString& note) {
-    if (m_open)
+    if (m_row)
         endOutage(at, note);
     m_lost = 0;
     m_causeCounts.clear();
@@ -137,18 +136,18 @@ void OutageTracker::stop(const Moment& at, const QString& note) {
 }
 
 void OutageTracker::endOutage(const Moment& at, const QString& note) {
-    m_open = false;
-    m_row.end = at.wall;
-    m_row.durationMs = at.boottimeMs - m_firstLost.boottimeMs;
+    const std::unique_ptr<LedgerRow> row = std::move(m_row);
+    row->end = at.wall;
+    row->durationMs = at.boottimeMs - m_firstLost.boottimeMs;
     if (!note.isEmpty())
-        m_row.note = m_row.note.isEmpty() ? note : m_row.note + QStringLiteral("; ") + note;
-    if (onOpen)
-        onOpen(nullptr);
-    if (onRow)
-        onRow(m_row);
+        row->note = row->note.isEmpty() ? note : row->note + QStringLiteral("; ") + note;
+    if (out)
+        out->onTrackedOpen(nullptr);
+    if (out)
+        out->onTrackedRow(*row);
 }
 
 void OutageTracker::publishOpen() {
-    if (onOpen)
-        onOpen(&m_row);
+    if (out)
+        out->onTrackedOpen(m_row.get());
 }

@@ -5,7 +5,7 @@
 
 #include <QMap>
 
-#include <functional>
+#include <memory>
 #include <optional>
 
 // Tells outages of the watched link from gaps in the watching. An outage
@@ -23,10 +23,16 @@ public:
         int intervalMs = 1000;
         int timeoutMs = 1000;
     };
-    // A finished row, to be written.
-    std::function<void(const LedgerRow& row)> onRow;
-    // The outage in progress when it begins or changes; null when it ends.
-    std::function<void(const LedgerRow* open)> onOpen;
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        // A finished row, to be written.
+        virtual void onTrackedRow(const LedgerRow& row) = 0;
+        // The outage in progress when it begins or changes; null when it ends.
+        virtual void onTrackedOpen(const LedgerRow* open) = 0;
+    };
+    // None, or one that outlives the tracker.
+    Listener* out = nullptr;
 
     void setSettings(const Settings& settings) { m_settings = settings; }
     void setHost(const QString& host, const QString& address);
@@ -43,7 +49,7 @@ public:
     // Watching ends: an outage in progress ends with this note.
     void stop(const Moment& at, const QString& note);
 
-    bool inOutage() const { return m_open; }
+    bool inOutage() const { return m_row != nullptr; }
     // Echoes lost in a row so far.
     int lostInARow() const { return m_lost; }
 
@@ -63,7 +69,8 @@ private:
     int m_lost = 0;
     Moment m_firstLost;
     QString m_firstStatus;
-    bool m_open = false;
-    LedgerRow m_row;
+    // The outage in progress; none between outages, as for most hosts most
+    // of the time.
+    std::unique_ptr<LedgerRow> m_row;
     QMap<QString, int> m_causeCounts;
 };

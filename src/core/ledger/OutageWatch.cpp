@@ -11,23 +11,31 @@
 #include <utility>
 
 OutageWatch::OutageWatch(Services services) : m_services(std::move(services)) {
-    m_tracker.onRow = [this](const LedgerRow& row) {
-        if (m_ledger)
-            m_ledger->keep(row);
-        if (out.row)
-            out.row(row);
-    };
-    m_tracker.onOpen = [this](const LedgerRow* open) {
-        if (m_ledger)
-            m_ledger->keepOpen(open);
-        if (open && out.inProgress)
-            out.inProgress(*open);
-        else if (!open && out.cleared)
-            out.cleared();
-    };
+    m_tracker.out = this;
 }
 
 OutageWatch::~OutageWatch() = default;
+
+void OutageWatch::onTrackedRow(const LedgerRow& row) {
+    if (m_ledger)
+        m_ledger->keep(row);
+    if (out)
+        out->onOutageRow(row);
+}
+
+void OutageWatch::onTrackedOpen(const LedgerRow* open) {
+    if (m_ledger)
+        m_ledger->keepOpen(open);
+    if (out && open)
+        out->onOutageInProgress(*open);
+    else if (out)
+        out->onOutageCleared();
+}
+
+void OutageWatch::onLedgerFileFailed(const QString& message) {
+    if (out)
+        out->onLedgerFailed(message);
+}
 
 void OutageWatch::SetTiming(int intervalMs, int timeoutMs) {
     m_intervalMs = intervalMs;
@@ -38,15 +46,12 @@ void OutageWatch::SetTiming(int intervalMs, int timeoutMs) {
 void OutageWatch::Begin(const QString& host, const QString& address, const QString& ledgerPath, const Moment& now) {
     if (!m_ledger || m_ledger->path() != ledgerPath || m_ledger->host() != host) {
         m_ledger = std::make_unique<HostLedger>(ledgerPath, host);
-        m_ledger->onFailure = [this](const QString& message) {
-            if (out.failed)
-                out.failed(message);
-        };
+        m_ledger->out = this;
     }
     m_active = true;
     for (const LedgerRow& row : m_ledger->begin(now, address, {m_intervalMs, m_timeoutMs}))
-        if (out.row)
-            out.row(row);
+        if (out)
+            out->onOutageRow(row);
 }
 
 void OutageWatch::Tick(const Moment& now) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostLedger.h"
 #include "HostState.h"
 #include "LedgerRow.h"
 #include "OutageTracker.h"
@@ -14,7 +15,6 @@
 #include <memory>
 #include <vector>
 
-class HostLedger;
 class IAsyncEcho;
 class IRouteSource;
 
@@ -23,7 +23,7 @@ class IRouteSource;
 // once per interval (the route and its link, and the gateway with an echo
 // of its own); and the host's part of the ledger keeps the rows, the outage
 // in progress and the watching stamp. Without a stopwatch nothing is kept.
-class OutageWatch {
+class OutageWatch final : private OutageTracker::Listener, private HostLedger::Listener {
 public:
     struct Services {
         IRouteSource* routes = nullptr;
@@ -31,18 +31,21 @@ public:
         // side's causes are told.
         std::function<std::unique_ptr<IAsyncEcho>()> makeProbeChannel;
     };
-    struct Output {
-        std::function<void(const LedgerRow& row)> row;
-        std::function<void(const LedgerRow& row)> inProgress;
-        std::function<void()> cleared;
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void onOutageRow(const LedgerRow& row) = 0;
+        virtual void onOutageInProgress(const LedgerRow& row) = 0;
+        virtual void onOutageCleared() = 0;
         // A file of the ledger could not be written (once until it can).
-        std::function<void(const QString& message)> failed;
+        virtual void onLedgerFailed(const QString& message) = 0;
     };
 
     explicit OutageWatch(Services services);
-    ~OutageWatch();
+    ~OutageWatch() override;
 
-    Output out;
+    // None, or one that outlives the watch.
+    Listener* out = nullptr;
     int OutageEchoes = 2;
 
     void SetTiming(int intervalMs, int timeoutMs);
@@ -60,6 +63,9 @@ public:
     void Stop(const QString& note, HostState::Watching why, const Moment& now);
 
 private:
+    void onTrackedRow(const LedgerRow& row) override;
+    void onTrackedOpen(const LedgerRow* open) override;
+    void onLedgerFileFailed(const QString& message) override;
     void diagnose(const EchoSample& echo);
     void end(HostState::Watching why, const Moment& now);
 

@@ -32,8 +32,8 @@ void ConnectionLog::WriteLog(const QString& line) {
 // written and trimmed as it should.
 void ConnectionLog::report(const QString& path, const logfile::Outcome& outcome) {
     if (outcome) {
-        if (m_failing && onStatus)
-            onStatus(QStringLiteral("The log file %1 is written again").arg(path));
+        if (m_failing && out)
+            out->onLogStatus(QStringLiteral("The log file %1 is written again").arg(path));
         m_failing = false;
         return;
     }
@@ -41,10 +41,10 @@ void ConnectionLog::report(const QString& path, const logfile::Outcome& outcome)
         return;
     m_failing = true;
     const QString message = logfile::Describe(path, outcome);
-    if (onStatus)
-        onStatus(message);
-    if (onFailed)
-        onFailed(message);
+    if (out) {
+        out->onLogStatus(message);
+        out->onLogFailed(message);
+    }
 }
 
 QString ConnectionLog::LogFilePath() const {

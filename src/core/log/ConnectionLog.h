@@ -8,7 +8,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 
 // The connection log of one watched host: the line writer with its size
 // limit, the averaging window with its average lines, and the logging
@@ -34,8 +33,14 @@ public:
     // A failure of the log (once until it is written again) and the line
     // that it is written again, for the status line; and the failure alone,
     // for the front end's error box.
-    std::function<void(const QString& message)> onStatus;
-    std::function<void(const QString& message)> onFailed;
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void onLogStatus(const QString& message) = 0;
+        virtual void onLogFailed(const QString& message) = 0;
+    };
+    // None, or one that outlives the log.
+    Listener* out = nullptr;
 
     void WriteLog(const QString& line);
     // LogFileName as typed; this is where it lies on disk.

@@ -207,9 +207,15 @@ Outcome Append(const QString& path, const QString& line) {
         return failed(Failure::NotRegularFile);
 
     QByteArray bytes = line.toUtf8() + "\r\n";
+    // A line cut short (a kill may end a write at a page boundary) is ended
+    // first, so that this one starts a line of its own.
     char last = '\n';
-    if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 && last != '\n' && last != '\r')
-        bytes.prepend("\r\n");
+    if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1) {
+        if (last == '\r')
+            bytes.prepend("\n");
+        else if (last != '\n')
+            bytes.prepend("\r\n");
+    }
     if (!safewrite::WriteAll(fd.get(), bytes.constData(), bytes.size())) {
         const int error = errno;
         // Whole or not at all: the next line must not be glued to a fragment.

@@ -112,7 +112,7 @@ void hostSeries(QByteArray& out, int family, const HostMetrics& host) {
         sample(out, name, "", labels, {}, count(host.losses()));
         break;
     case LossesByStatus:
-        for (const auto& [status, losses] : host.lossesByStatus())
+        for (const auto& [status, losses] : host.lossesByStatus().asKeyValueRange())
             sample(out, name, "", labels, labelled("status", status), count(losses));
         break;
     case RoundTrip: {
@@ -132,11 +132,11 @@ void hostSeries(QByteArray& out, int family, const HostMetrics& host) {
         sample(out, name, "", labels, {}, QByteArray(host.up() ? "1" : "0"));
         break;
     case Outages:
-        for (const auto& [cause, outages] : host.outagesByCause())
+        for (const auto& [cause, outages] : host.outagesByCause().asKeyValueRange())
             sample(out, name, "", labels, labelled("cause", cause), count(outages));
         break;
     case OutageSeconds:
-        for (const auto& [cause, millis] : host.outageMillisByCause())
+        for (const auto& [cause, millis] : host.outageMillisByCause().asKeyValueRange())
             sample(out, name, "", labels, labelled("cause", cause), microsAsSeconds(millis * 1000));
         break;
     }

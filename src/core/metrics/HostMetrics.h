@@ -2,11 +2,11 @@
 
 #include "echo/EchoSample.h"
 
+#include <QMap>
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <map>
 
 namespace metrics {
 
@@ -22,6 +22,10 @@ inline constexpr std::size_t kBucketCount = kBucketBoundsMicros.size() + 1;
 // plus the reliability index and whether the alerts count the connection up.
 class HostMetrics {
 public:
+    // Counts by text; most hosts have none, and an empty one costs a
+    // pointer. Copies share until one changes, as a scrape's snapshot does.
+    using Counts = QMap<QString, std::uint64_t>;
+
     HostMetrics(QString host, QString address);
 
     const QString& host() const { return m_host; }
@@ -43,15 +47,15 @@ public:
     std::uint64_t requests() const { return m_requests; }
     std::uint64_t replies() const { return m_replies; }
     std::uint64_t losses() const { return m_losses; }
-    const std::map<QString, std::uint64_t>& lossesByStatus() const { return m_lossesByStatus; }
+    const Counts& lossesByStatus() const { return m_lossesByStatus; }
     // Replies per bucket, not cumulative; the last bucket is above 10 s.
     const std::array<std::uint64_t, kBucketCount>& buckets() const { return m_buckets; }
     std::uint64_t roundTripSumMicros() const { return m_roundTripSumMicros; }
     double index() const { return m_index; }
     bool up() const { return m_up; }
     // Per cause: outages, and their time in milliseconds.
-    const std::map<QString, std::uint64_t>& outagesByCause() const { return m_outages; }
-    const std::map<QString, std::uint64_t>& outageMillisByCause() const { return m_outageMillis; }
+    const Counts& outagesByCause() const { return m_outages; }
+    const Counts& outageMillisByCause() const { return m_outageMillis; }
 
 private:
     void observeRoundTrip(std::int64_t micros);
@@ -61,13 +65,13 @@ private:
     std::uint64_t m_requests = 0;
     std::uint64_t m_replies = 0;
     std::uint64_t m_losses = 0;
-    std::map<QString, std::uint64_t> m_lossesByStatus;
+    Counts m_lossesByStatus;
     std::array<std::uint64_t, kBucketCount> m_buckets{};
     std::uint64_t m_roundTripSumMicros = 0;
     double m_index = 0;
     bool m_up = false;
-    std::map<QString, std::uint64_t> m_outages;
-    std::map<QString, std::uint64_t> m_outageMillis;
+    Counts m_outages;
+    Counts m_outageMillis;
 };
 
 } // namespace metrics

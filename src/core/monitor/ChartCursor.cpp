@@ -4,12 +4,12 @@
 
 void ChartCursor::Waiting() {
     ++WaitTicks;
-    if (onWaiting)
-        onWaiting(Column, WaitTicks);
+    if (out)
+        out->onChartWaiting(Column, WaitTicks);
 }
 
 void ChartCursor::TakeEcho(const EchoSample& echo, int timeoutMs) {
-    if (onReply)
-        onReply(Column, WaitTicks, echo.answered(), echo.roundTripMs(), timeoutMs);
+    if (out)
+        out->onChartReply(Column, WaitTicks, echo.answered(), echo.roundTripMs(), timeoutMs);
     chartcolumns::advance(Column, WaitTicks, Width);
 }

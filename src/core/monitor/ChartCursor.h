@@ -3,7 +3,6 @@
 #include "echo/EchoSample.h"
 
 #include <cstdint>
-#include <functional>
 
 // The chart's column model: where the cursor stands and how many waiting
 // ticks the echo out has drawn since. A reply's bar covers its column and
@@ -17,10 +16,17 @@ public:
     int Column = 0;
     int WaitTicks = 0;
 
-    // A waiting tick at column + ticks; a reply's bar from `column` over its
-    // waiting ticks, its round trip in whole milliseconds.
-    std::function<void(int column, int waitTicks)> onWaiting;
-    std::function<void(int column, int waitTicks, bool answered, std::uint32_t roundTripMs, int timeoutMs)> onReply;
+    // Who draws: a waiting tick at column + ticks; a reply's bar from
+    // `column` over its waiting ticks, its round trip in whole milliseconds.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void onChartWaiting(int column, int waitTicks) = 0;
+        virtual void onChartReply(int column, int waitTicks, bool answered, std::uint32_t roundTripMs,
+                                  int timeoutMs) = 0;
+    };
+    // None, or one that outlives the cursor.
+    Listener* out = nullptr;
 
     // An echo leaves: no waiting tick drawn for it yet.
     void Sent() { WaitTicks = 0; }

@@ -13,18 +13,18 @@ void ReliabilityAlerts::Start() {
     ReliabilityIndex = 1000;
     m_recent.clear();
     // The gauge starts empty; the index is full.
-    if (out.progress)
-        out.progress(0);
+    if (out)
+        out->onAlertProgress(0);
 }
 
 void ReliabilityAlerts::TakeEcho(const EchoSample& echo) {
     m_recent.add(echo.answered());
     ReliabilityIndex = reliability::next(ReliabilityIndex, echo.answered());
     const int percent = reliability::percent(ReliabilityIndex);
-    if (out.progress)
-        out.progress(percent);
-    if (out.caption)
-        out.caption(QString::asprintf("Connection %d%%", percent));
+    if (out)
+        out->onAlertProgress(percent);
+    if (out)
+        out->onAlertCaption(QString::asprintf("Connection %d%%", percent));
 }
 
 void ReliabilityAlerts::CheckThresholds(const EchoSample& echo, const QString& address, const QString& logAddress) {
@@ -37,8 +37,8 @@ void ReliabilityAlerts::CheckThresholds(const EchoSample& echo, const QString& a
         if (m_options.SoundFail) {
             if (m_sound)
                 m_sound->PlaySound(m_options.FailFile);
-            if (m_options.RepeatWarn && out.warning)
-                out.warning(message, m_options.RepeatIntervalSeconds * 1000);
+            if (m_options.RepeatWarn && out)
+                out->onAlertWarning(message, m_options.RepeatIntervalSeconds * 1000);
         }
         announce(false, now, message, echo, logAddress);
         break;
@@ -64,11 +64,11 @@ void ReliabilityAlerts::RepeatWarning() {
 // as the alerts see it and, when asked for, the log line.
 void ReliabilityAlerts::announce(bool up, TDateTime now, const QString& message, const EchoSample& echo,
                                  const QString& logAddress) {
-    if (out.status)
-        out.status(message);
+    if (out)
+        out->onAlertStatus(message);
     ConnectionUp = up;
-    if (out.changed)
-        out.changed(up, message);
+    if (out)
+        out->onAlertChanged(up, message);
     AlertCrossing crossing;
     crossing.up = up;
     crossing.host = echo.host;
@@ -77,10 +77,10 @@ void ReliabilityAlerts::announce(bool up, TDateTime now, const QString& message,
     crossing.at = now;
     m_recent.describe(crossing);
     m_recent.clear();
-    if (out.crossed)
-        out.crossed(crossing);
-    if (m_options.LogChanges && out.log)
-        out.log(QStringLiteral("%1: Reliability for \"%2\" %3")
-                    .arg(stamps::LongStamp(now, m_regional), logAddress,
-                         up ? QStringLiteral("rises above 70%") : QStringLiteral("falls below 30%")));
+    if (out)
+        out->onAlertCrossed(crossing);
+    if (m_options.LogChanges && out)
+        out->onAlertLog(QStringLiteral("%1: Reliability for \"%2\" %3")
+                            .arg(stamps::LongStamp(now, m_regional), logAddress,
+                                 up ? QStringLiteral("rises above 70%") : QStringLiteral("falls below 30%")));
 }

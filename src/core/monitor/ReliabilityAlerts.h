@@ -8,8 +8,6 @@
 
 #include <QString>
 
-#include <functional>
-
 class ISoundPlayer;
 
 // The reliability index of one watched host and its alerts: it moves with
@@ -26,17 +24,21 @@ public:
     int ReliabilityIndex = 0;
     bool ConnectionUp = true;
 
-    struct Output {
-        std::function<void(int percent)> progress;
-        std::function<void(const QString& caption)> caption;
-        std::function<void(const QString& message)> status;
-        std::function<void(bool up, const QString& message)> changed;
-        std::function<void(const AlertCrossing& crossing)> crossed;
+    // What the index and its alerts tell.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void onAlertProgress(int percent) = 0;
+        virtual void onAlertCaption(const QString& caption) = 0;
+        virtual void onAlertStatus(const QString& message) = 0;
+        virtual void onAlertChanged(bool up, const QString& message) = 0;
+        virtual void onAlertCrossed(const AlertCrossing& crossing) = 0;
         // The warning window with its message, its sound repeated every `ms`.
-        std::function<void(const QString& message, int ms)> warning;
-        std::function<void(const QString& line)> log;
+        virtual void onAlertWarning(const QString& message, int ms) = 0;
+        virtual void onAlertLog(const QString& line) = 0;
     };
-    Output out;
+    // None, or one that outlives the alerts.
+    Listener* out = nullptr;
 
     // Watching begins: the index is full, the gauge starts empty.
     void Start();
