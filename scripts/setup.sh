@@ -12,6 +12,7 @@ packages=(
   fonts-liberation2 # metric-compatible faces for the windows' pixel layout
   iproute2 nftables iputils-ping # real-network tests and the benchmarks
   fping                          # the benchmarks compare the watcher with it
+  mtr-tiny                       # the path trace test compares its hops with mtr --report
   libcap2-bin                    # setcap, for the capability test
   clang                          # the fuzz target (libFuzzer)
   clang-format                   # the formatting check

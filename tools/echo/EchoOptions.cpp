@@ -4,10 +4,14 @@
 
 const char kEchoUsage[] = "usage: linkvigil-echo [--size N] [--ttl N] [--flags N] [--timeout MS] [--count N]\n"
                           "                      [--interval MS] [--socket auto|ping|raw] [--prefer-ipv6] HOST\n"
-                          "HOST is a name, a dotted IPv4 address or an IPv6 address.\n";
+                          "       linkvigil-echo --trace [--count N] [--interval MS] [--timeout MS] HOST\n"
+                          "HOST is a name, a dotted IPv4 address or an IPv6 address. --trace sends N rounds\n"
+                          "(default 10) of echoes with hop limits 1 to 30, one round per interval, and prints\n"
+                          "one line per hop.\n";
 
 std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QString* error) {
     EchoOptions options;
+    bool countGiven = false;
     const struct {
         const char* name;
         std::int32_t* value;
@@ -28,6 +32,11 @@ std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QStrin
             options.preferIPv6 = true;
             continue;
         }
+        if (arg == QLatin1String("--trace")) {
+            options.trace = true;
+            continue;
+        }
+        countGiven = countGiven || arg == QLatin1String("--count");
         if (i + 1 >= arguments.size()) {
             *error = arg + QStringLiteral(" needs a value");
             return std::nullopt;
@@ -65,6 +74,8 @@ std::optional<EchoOptions> parseEchoOptions(const QStringList& arguments, QStrin
         *error = QStringLiteral("HOST is missing");
         return std::nullopt;
     }
+    if (options.trace && !countGiven)
+        options.count = 10;
     if (options.count < 1 || options.interval < 0) {
         *error = QStringLiteral("--count must be at least 1 and --interval at least 0");
         return std::nullopt;

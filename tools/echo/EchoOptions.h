@@ -18,6 +18,7 @@ struct EchoOptions {
     std::int32_t interval = 1000;
     SocketKind socket = SocketKind::Auto;
     bool preferIPv6 = false; // a name with both families stands for its IPv6 address
+    bool trace = false;      // rounds of the path to the host instead of echoes
     QString host;
 };
 

@@ -2,6 +2,7 @@
 // line per echo, to check that ICMP works here and for tests and benchmarks.
 
 #include "EchoOptions.h"
+#include "TraceRun.h"
 #include "icmp/Privileges.h"
 #include "text/Inet.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "linkvigil-echo: %s\n%s", error.toUtf8().constData(), kEchoUsage);
         return 2;
     }
+
+    if (options->trace)
+        return runTrace(*options);
 
     std::unique_ptr<TICMP> icmp;
     try {

@@ -1,0 +1,3 @@
+# The path trace on a real four-hop path, beside mtr.
+add_test(NAME netns_trace_path COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/trace-path.sh $<TARGET_FILE:linkvigil-echo>)
+set_tests_properties(netns_trace_path PROPERTIES LABELS netns SKIP_RETURN_CODE 77 TIMEOUT 240)
