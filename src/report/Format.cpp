@@ -92,6 +92,20 @@ QString causeText(const QString& cause) {
     return cause.isEmpty() ? QStringLiteral("Unknown cause") : cause;
 }
 
+QString causeText(const LedgerRow& row) {
+    if (row.cause == cause::BeyondGateway && row.lastHopNumber > 0)
+        return QStringLiteral("%1: the path ends after hop %2").arg(row.cause, lastHopText(row));
+    return causeText(row.cause);
+}
+
+QString lastHopText(const LedgerRow& row) {
+    if (row.lastHopNumber <= 0)
+        return {};
+    return QStringLiteral("%1 (%2)")
+        .arg(row.lastHopNumber)
+        .arg(row.lastHop.isEmpty() ? QStringLiteral("*") : row.lastHop);
+}
+
 QString routeText(const LedgerRow& row) {
     if (row.gateway.isEmpty())
         return row.interface;

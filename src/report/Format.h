@@ -34,6 +34,12 @@ QString dateText(const QDate& date);
 QString kindText(LedgerRow::Kind kind);
 // The cause as shown: an empty one is "Unknown cause".
 QString causeText(const QString& cause);
+// An outage's cause as the row tells it: beyond the gateway, where the
+// traced path ended ("Beyond the gateway: the path ends after hop 2
+// (10.81.2.2)").
+QString causeText(const LedgerRow& row);
+// "2 (10.81.2.2)", or "" when the path was not traced.
+QString lastHopText(const LedgerRow& row);
 // "gateway / interface", either part left out when empty.
 QString routeText(const LedgerRow& row);
 

@@ -408,16 +408,16 @@ void placeRows(Sheet& sheet, QList<LedgerRow> rows, const QDateTime& from, const
                                QStringLiteral("End"),         QStringLiteral("Duration"),
                                QStringLiteral("Echoes lost"), QStringLiteral("First status"),
                                QStringLiteral("Cause"),       QStringLiteral("Gateway / interface"),
-                               QStringLiteral("Note")};
-    table.widthsMm = {12, 19, 19, 16, 12, 24, 28, 21, 23};
+                               QStringLiteral("Last hop"),    QStringLiteral("Note")};
+    table.widthsMm = {12, 19, 19, 16, 12, 22, 26, 19, 18, 21};
     table.swatchColumn = 6;
     table.alignments = {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight,
-                        Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
+                        Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft,  Qt::AlignLeft};
     for (const LedgerRow& row : rows) {
         const bool outage = row.kind == LedgerRow::Kind::Outage;
         table.rows.append({{kindText(row.kind), stampText(row.start), stampText(row.end), durationText(row.durationMs),
                             outage ? QString::number(row.echoesLost) : QString(), row.firstStatus,
-                            outage ? causeText(row.cause) : QString(), routeText(row), row.note},
+                            outage ? causeText(row) : QString(), routeText(row), lastHopText(row), row.note},
                            outage ? causeColour(row.cause) : QColor()});
     }
     placeTable(sheet, table);

@@ -76,6 +76,10 @@ void WatchedHost::failed(const QString& message) {
     reportProblem(message);
 }
 
+void WatchedHost::traceProbe(const TraceProbe& probe) {
+    metrics::feed::traceProbe(m_metrics, probe);
+}
+
 void WatchedHost::reportProblem(const QString& message) {
     m_report(QStringLiteral("%1 %2: %3").arg(now(), m_engine.Host, message));
 }

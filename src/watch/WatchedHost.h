@@ -38,6 +38,7 @@ private:
     void logFailed(const QString& message) override;
     void ledgerFailed(const QString& message) override;
     void failed(const QString& message) override;
+    void traceProbe(const TraceProbe& probe) override;
     void reportProblem(const QString& message);
 
     // The engine last, so that it goes first: what it still tells while it

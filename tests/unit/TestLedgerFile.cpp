@@ -91,6 +91,22 @@ private slots:
         QCOMPARE(LedgerFile::ledgerPath(QStringLiteral("Connect.log")), QStringLiteral("Outages.csv"));
     }
 
+    // A traced outage has two more columns, where its path ended; rows
+    // without them keep the thirteen that earlier readers count on.
+    void tracedRowsAddTheLastHop() {
+        LedgerRow traced = row(at(13, 0), at(13, 1), cause::BeyondGateway);
+        traced.lastHop = QStringLiteral("10.81.2.2");
+        traced.lastHopNumber = 2;
+        const QString text = LedgerFile::formatLine(traced);
+        QVERIFY2(text.endsWith(QStringLiteral(",,10.81.2.2,2")), qPrintable(text));
+        const LedgerRow plain = row(at(14, 0), at(14, 1), cause::BeyondGateway);
+        QCOMPARE(LedgerFile::formatLine(plain).count(u','), 12);
+        QString badNumber = text;
+        badNumber.chop(1);
+        writeRaw(head() + line(traced) + line(plain) + badNumber.toUtf8() + "0\r\n" + badNumber.toUtf8() + "x\r\n");
+        QCOMPARE(LedgerFile::read(path), (QList<LedgerRow>{traced, plain}));
+    }
+
     void malformedLinesAreSkipped() {
         const QString good = LedgerFile::formatLine(row(at(10, 0), at(10, 1)));
         QVERIFY(LedgerFile::parseLine(good));

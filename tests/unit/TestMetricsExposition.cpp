@@ -22,6 +22,18 @@ EchoSample lost(std::uint32_t status = 11010) {
     return echo;
 }
 
+TraceProbe hopProbe(int hop, const char* from, std::int64_t micros, std::int64_t atMs,
+                    TraceProbe::Outcome outcome = TraceProbe::Outcome::Hop) {
+    TraceProbe probe;
+    probe.hop = hop;
+    probe.sentMs = atMs;
+    probe.outcome = from ? outcome : TraceProbe::Outcome::Lost;
+    if (from)
+        probe.from = *IpAddress::parse(from);
+    probe.roundTripMicros = from ? micros : -1;
+    return probe;
+}
+
 bool hasLine(const QByteArray& text, const QByteArray& line) {
     return ("\n" + text).count("\n" + line + "\n") == 1;
 }
@@ -32,6 +44,22 @@ bool hasLine(const QByteArray& text, const QByteArray& line) {
 class TestMetricsExposition : public QObject {
     Q_OBJECT
 private slots:
+    // Four addresses at most per hop, the one silent longest making room;
+    // an address not heard for an hour leaves.
+    void hopAddressesStayBounded() {
+        metrics::HopMetrics hops;
+        const char* addresses[] = {"10.1.0.1", "10.1.0.2", "10.1.0.3", "10.1.0.4", "10.1.0.5"};
+        for (int i = 0; i < 5; ++i)
+            hops.record(hopProbe(3, addresses[i], 1000, i));
+        const auto& responders = hops.hops()[2].responders;
+        QCOMPARE(responders.size(), std::size_t(4));
+        QCOMPARE(responders.front().address, QStringLiteral("10.1.0.2"));
+        hops.record(hopProbe(3, "10.1.0.5", 1000, metrics::HopMetrics::ForgetAfterMs + 3));
+        QCOMPARE(hops.hops()[2].responders.size(), std::size_t(2)); // .4 and .5, seen within the hour
+        QCOMPARE(hops.hops()[0].requests, std::uint64_t(0));
+        QCOMPARE(hops.pathHops(), 0);
+    }
+
     // Bounds are inclusive; a loss is counted under its status's text.
     void outcomesFillCountersAndBuckets() {
         HostMetrics host(QStringLiteral("gateway"), QStringLiteral("192.0.2.1"));
@@ -99,7 +127,7 @@ private slots:
         odd.recordLoss(QStringLiteral("Destination host \"unreachable\""));
         plain.recordOutage(QStringLiteral("Beyond the gateway"), 5'012);
         plain.recordOutage(QStringLiteral("Beyond the gateway"), 1'000);
-        const QByteArray text = metrics::exposition({&plain, &odd});
+        QByteArray text = metrics::exposition({&plain, &odd});
 
         QCOMPARE(text.count("# HELP "), 9);
         QCOMPARE(text.count("# TYPE "), 9);
@@ -110,6 +138,25 @@ private slots:
         QVERIFY(hasLine(text, "# TYPE linkvigil_round_trip_seconds histogram"));
         QVERIFY(hasLine(text, "linkvigil_echo_losses_by_status_total{host=\"a\\\"b\\\\c\\nd\",address=\"\","
                               "status=\"Destination host \\\"unreachable\\\"\"} 1"));
+
+        // A traced host adds the path's families; untraced hosts have none.
+        HostMetrics traced(QStringLiteral("far.test"), QStringLiteral("10.81.4.2"));
+        traced.recordTraceProbe(hopProbe(1, "10.81.1.2", 700, 0));
+        traced.recordTraceProbe(hopProbe(1, nullptr, 0, 1000));
+        traced.recordTraceProbe(hopProbe(2, "10.81.4.2", 2'000, 1000, TraceProbe::Outcome::Reached));
+        // A snapshot keeps the hops as they were when it was taken.
+        const HostMetrics snapshot = traced;
+        traced.recordTraceProbe(hopProbe(1, "10.81.1.2", 700, 2000));
+        QCOMPARE(snapshot.hops()->hops()[0].requests, std::uint64_t(2));
+        const QByteArray withPath = metrics::exposition({&plain, &odd, &traced});
+        QCOMPARE(withPath.count("# HELP "), 13);
+        QVERIFY(hasLine(withPath, "linkvigil_hop_requests_total{host=\"far.test\",hop=\"1\"} 3"));
+        QVERIFY(hasLine(withPath, "linkvigil_hop_replies_total{host=\"far.test\",hop=\"1\",address=\"10.81.1.2\"} 2"));
+        QVERIFY(hasLine(withPath, "linkvigil_hop_round_trip_seconds_bucket{host=\"far.test\",hop=\"2\","
+                                  "address=\"10.81.4.2\",le=\"0.0025\"} 1"));
+        QVERIFY(hasLine(withPath, "linkvigil_path_hops{host=\"far.test\"} 2"));
+        QVERIFY(!withPath.contains("linkvigil_path_hops{host=\"example.net\""));
+        text = withPath; // for promtool, the path's families too
 
         const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
         if (promtool.isEmpty())

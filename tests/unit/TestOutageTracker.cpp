@@ -45,6 +45,24 @@ private slots:
         t.out = this;
     }
 
+    // Where the trace saw the path end is kept in the outage while it lasts,
+    // the latest place, and only there.
+    void thePathsEndGoesIntoTheOutage() {
+        t.pathEnds(QStringLiteral("10.81.1.2"), 1); // no outage: nothing kept
+        echo(false);
+        echo(false);
+        QVERIFY(t.inOutage());
+        const int updates = openUpdates;
+        t.pathEnds(QStringLiteral("10.81.3.2"), 3);
+        t.pathEnds(QStringLiteral("10.81.3.2"), 3); // unchanged: not written again
+        t.pathEnds(QStringLiteral("10.81.2.2"), 2);
+        QCOMPARE(openUpdates, updates + 2);
+        echo(true);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].lastHop, QStringLiteral("10.81.2.2"));
+        QCOMPARE(rows[0].lastHopNumber, 2);
+    }
+
     void singleLossIsNoOutageARunIs() {
         echo(true);
         echo(true);

@@ -123,6 +123,8 @@ private slots:
 
     void pdfHoldsTotalsCausesAndEveryRow() {
         QList<LedgerRow> rows = sample();
+        rows[0].lastHop = QStringLiteral("10.81.2.2");
+        rows[0].lastHopNumber = 2;
         // Enough rows for the table to go on over several pages.
         for (int i = 0; i < 150; ++i) {
             LedgerRow extra = row(at(3, 0).addSecs(i * 60), 1, cause::Refused);
@@ -142,6 +144,12 @@ private slots:
         for (const QString& name : {cause::BeyondGateway, cause::LocalNetwork, cause::Refused})
             QVERIFY2(text.contains(name), qPrintable(name));
         QVERIFY(text.contains(QStringLiteral("Page 2 of ")));
+        // The traced outage names the hop where its path ended, in its
+        // cause and in the table's column of its own.
+        QVERIFY(text.contains(QStringLiteral("Last hop")));
+        QVERIFY(text.simplified().contains(QStringLiteral("2 (10.81.2.2)")));
+        QCOMPARE(report::causeText(rows[0]),
+                 QStringLiteral("Beyond the gateway: the path ends after hop 2 (10.81.2.2)"));
         for (int i = 0; i < 150; ++i)
             QVERIFY2(text.contains(QStringLiteral("n%1x").arg(i)), "a row of the table is missing");
     }

@@ -414,6 +414,19 @@ private slots:
         QCOMPARE(iniBytes(), expected);
     }
 
+    // The path's trace is set in the file; the dialog's changes and a save
+    // keep it as it was set.
+    void traceKeysSurviveTheDialogAndASave() {
+        startWith("[Addresses]\r\nCount=1\r\nAddress01=192.0.2.1\r\n[Trace]\r\nEnabled=1\r\nInterval=5000\r\n");
+        QVERIFY(m->Engine->Options().TraceEnabled);
+        QCOMPARE(m->Engine->Options().TraceIntervalMs, 5000);
+        f->logForm->chbRepeatWarn->setChecked(true);
+        QVERIFY(m->Engine->Options().RepeatWarn);
+        QVERIFY(m->Engine->Options().TraceEnabled);
+        m->SaveButtonClick(nullptr);
+        QVERIFY2(iniBytes().contains("[Trace]\r\nEnabled=1\r\nInterval=5000\r\n"), iniBytes().constData());
+    }
+
     void saveChangesValuesInPlace() {
         // A hand-edited file with LF line ends, comments, an unknown key and
         // a section of its own.

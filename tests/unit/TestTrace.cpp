@@ -1,5 +1,6 @@
 #include "trace/PathReading.h"
 #include "trace/PathTrace.h"
+#include "trace/PathWatch.h"
 
 #include <QTest>
 #include <QTimer>
@@ -178,6 +179,29 @@ private slots:
         const PathReading reading = readPath(trace.hops(), trace.lastHop());
         QVERIFY(reading.limitsAnswers[1]);
         QCOMPARE(reading.lossStartHop, 0);
+    }
+
+    // The host silent behind hop 2: each round says the path ends there.
+    void aRoundWithoutTheHostTellsWhereThePathEnds() {
+        struct Ends : PathWatch::Listener {
+            std::vector<std::pair<IpAddress, int>> ends;
+            void onTraceProbe(const TraceProbe&) override {}
+            void onPathEnds(const IpAddress& address, int number) override { ends.emplace_back(address, number); }
+            void onRouteChange(int, const IpAddress&, const IpAddress&, std::int64_t) override {}
+        } seenEnds;
+        PathWatch watch(path.maker());
+        watch.out = &seenEnds;
+        PathTrace::Options options;
+        options.intervalMs = 100;
+        options.timeoutMs = 50;
+        watch.follow(path.host, options);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.trace().destinationHop() == 4, 5000);
+        QVERIFY(seenEnds.ends.empty());
+        path.drop = [](int hop, int) { return hop > 2; };
+        QTRY_VERIFY_WITH_TIMEOUT(seenEnds.ends.size() >= 2, 5000);
+        QCOMPARE(seenEnds.ends.back(), std::make_pair(address("10.81.2.2"), 2));
+        watch.follow(path.host, options); // the same host: the trace goes on
+        QVERIFY(watch.trace().roundsDone() > 2);
     }
 
     // Balancing between two addresses is no route change after both are

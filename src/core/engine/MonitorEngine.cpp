@@ -19,10 +19,9 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
       m_log(*services.clock, m_options, m_services.regional, services.logDirectory),
       m_outages({services.routes, services.makeProbeChannel}) {
     Ping = m_services.makePing ? m_services.makePing(this) : new TPing(this);
-    // Needed only here (the outages keep their own channel maker): what
-    // they hold need not live on in every engine.
+    // Needed only here: what it holds need not live on in every engine.
+    // The channel maker stays, for the path's trace.
     m_services.makePing = nullptr;
-    m_services.makeProbeChannel = nullptr;
     Ping->SetSize(56);
     Ping->SetTimeout(1000);
     Ping->SetTTL(64);
@@ -34,6 +33,7 @@ MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
         m_sentAt = now();
         if (m_services.stopwatch)
             m_outages.Sent(m_watchedHost, Ping->ResolvedIP(), ledgerPath(), m_sentAt);
+        followPath();
         emit echoSent();
         if (m_listener)
             m_listener->echoSent();
@@ -134,7 +134,38 @@ void MonitorEngine::onLedgerFailed(const QString& message) {
         m_listener->ledgerFailed(message);
 }
 
+void MonitorEngine::followPath() {
+    if (!m_options.TraceEnabled || !m_services.makeProbeChannel) {
+        if (m_path)
+            m_path->stop();
+        return;
+    }
+    if (!m_path) {
+        m_path = std::make_unique<PathWatch>(m_services.makeProbeChannel);
+        m_path->out = this;
+    }
+    PathTrace::Options options;
+    options.intervalMs = std::max(1000, m_options.TraceIntervalMs > 0 ? m_options.TraceIntervalMs : Interval());
+    options.timeoutMs = Timeout();
+    m_path->follow(Ping->ResolvedAddress(), options);
+}
+
+void MonitorEngine::onTraceProbe(const TraceProbe& probe) {
+    emit traceProbe(probe);
+    if (m_listener)
+        m_listener->traceProbe(probe);
+}
+
+void MonitorEngine::onPathEnds(const IpAddress& address, int number) {
+    if (number > 0 && m_services.stopwatch)
+        m_outages.PathEnds(QString::fromStdString(address.text()), number);
+}
+
+void MonitorEngine::onRouteChange(int, const IpAddress&, const IpAddress&, std::int64_t) {}
+
 MonitorEngine::~MonitorEngine() {
+    // The trace's channels go before the rest.
+    m_path.reset();
     // The component may still report a cancelled lookup: let it do so while
     // the engine is whole.
     delete Ping;

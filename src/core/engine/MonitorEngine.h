@@ -13,6 +13,7 @@
 #include "monitor/ReliabilityAlerts.h"
 #include "settings/MonitorProfile.h"
 #include "text/Regional.h"
+#include "trace/PathWatch.h"
 
 #include <QObject>
 #include <QString>
@@ -73,6 +74,7 @@ public:
     virtual void logFailed(const QString& /*message*/) {}
     virtual void ledgerFailed(const QString& /*message*/) {}
     virtual void failed(const QString& /*message*/) {}
+    virtual void traceProbe(const TraceProbe& /*probe*/) {}
 };
 
 // One watched host: the probe cycle and the parts that keep what its echoes
@@ -87,7 +89,8 @@ class MonitorEngine : public QObject,
                       private ChartCursor::Listener,
                       private ReliabilityAlerts::Listener,
                       private ConnectionLog::Listener,
-                      private OutageWatch::Listener {
+                      private OutageWatch::Listener,
+                      private PathWatch::Listener {
     Q_OBJECT
 
     // The parts, before the names that refer to their state.
@@ -228,6 +231,8 @@ signals:
     void outageCleared();
     // The ledger could not be written (once until it can again).
     void ledgerFailed(const QString& message);
+    // A probe of the path's trace, when tracing is on.
+    void traceProbe(const TraceProbe& probe);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -251,6 +256,11 @@ private:
     void onOutageInProgress(const LedgerRow& row) override;
     void onOutageCleared() override;
     void onLedgerFailed(const QString& message) override;
+    void onTraceProbe(const TraceProbe& probe) override;
+    void onPathEnds(const IpAddress& address, int number) override;
+    void onRouteChange(int hop, const IpAddress& before, const IpAddress& after, std::int64_t atMs) override;
+    // With tracing on, the path to the address the echoes go to is traced.
+    void followPath();
     void startLookup();
     // Now on the clocks the outages need; from the engine's clock alone
     // (wall time only) without them.
@@ -276,4 +286,5 @@ private:
     EchoResult m_result;          // what became of it, until its reply step
     QString m_ledgerPathFor;      // the log name that m_ledgerPath is for
     QString m_ledgerPath;
+    std::unique_ptr<PathWatch> m_path; // made when tracing is first on
 };

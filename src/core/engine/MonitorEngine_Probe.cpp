@@ -187,6 +187,8 @@ void MonitorEngine::trackTick() {
 }
 
 void MonitorEngine::stopWatch(const QString& note, HostState::Watching why) {
+    if (m_path)
+        m_path->stop();
     if (m_services.stopwatch)
         m_outages.Stop(note, why, now());
 }

@@ -11,6 +11,14 @@ namespace ledgercsv {
 namespace {
 
 constexpr int kColumns = 13;
+// A row whose path was traced has two more: last_hop and last_hop_number.
+// Rows without them keep the thirteen, so that what reads those goes on
+// reading every other row.
+constexpr int kTracedColumns = kColumns + 2;
+
+bool rowSize(qsizetype columns) {
+    return columns == kColumns || columns == kTracedColumns;
+}
 constexpr int kHostColumn = 4;
 const QByteArray kKindOutage = "outage";
 const QByteArray kKindGap = "gap";
@@ -132,15 +140,18 @@ QString formatLine(const LedgerRow& row) {
         row.interface,
         row.note,
     };
+    QStringList traced;
+    if (row.lastHopNumber > 0)
+        traced = QStringList{row.lastHop, QString::number(row.lastHopNumber)};
     QStringList line;
-    for (const QString& field : fields)
+    for (const QString& field : fields + traced)
         line.append(quoted(field));
     return line.join(u',');
 }
 
 std::optional<LedgerRow> parseRecord(QByteArrayView record) {
     const Fields fields = split(record);
-    if (!fields.wellFormed || fields.values.size() != kColumns)
+    if (!fields.wellFormed || !rowSize(fields.values.size()))
         return std::nullopt;
     const QList<QByteArray>& v = fields.values;
     LedgerRow row;
@@ -174,12 +185,18 @@ std::optional<LedgerRow> parseRecord(QByteArrayView record) {
     row.gateway = f[10];
     row.interface = f[11];
     row.note = f[12];
+    if (f.size() == kTracedColumns) {
+        row.lastHop = f[13];
+        row.lastHopNumber = f[14].toInt(&ok);
+        if (!ok || row.lastHopNumber < 1 || row.lastHopNumber > 255)
+            return std::nullopt;
+    }
     return row;
 }
 
 std::optional<HostFields> hostOf(QByteArrayView record) {
     const Fields fields = split(record);
-    if (!fields.wellFormed || fields.values.size() != kColumns || isHeader(fields))
+    if (!fields.wellFormed || !rowSize(fields.values.size()) || isHeader(fields))
         return std::nullopt;
     return HostFields{QString::fromUtf8(fields.values[kHostColumn]), QString::fromUtf8(fields.values[kHostColumn + 1])};
 }

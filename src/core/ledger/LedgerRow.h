@@ -23,6 +23,10 @@ struct LedgerRow {
     QString gateway;   // the route's gateway, empty on the local network
     QString interface; // the route's interface
     QString note;      // "ended by Stop", "end unknown: Linkvigil was stopped", ...
+    // Where the path ended while the outage lasted, as the trace saw it:
+    // the last hop that still answered and its number (0: not traced).
+    QString lastHop;
+    int lastHopNumber = 0;
 
     friend bool operator==(const LedgerRow&, const LedgerRow&) = default;
 };

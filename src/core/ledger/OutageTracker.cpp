@@ -135,6 +135,14 @@ void OutageTracker::stop(const Moment& at, const QString& note) {
     m_last.reset();
 }
 
+void OutageTracker::pathEnds(const QString& address, int number) {
+    if (!m_row || number < 1 || (m_row->lastHop == address && m_row->lastHopNumber == number))
+        return;
+    m_row->lastHop = address;
+    m_row->lastHopNumber = number;
+    publishOpen();
+}
+
 void OutageTracker::endOutage(const Moment& at, const QString& note) {
     const std::unique_ptr<LedgerRow> row = std::move(m_row);
     row->end = at.wall;

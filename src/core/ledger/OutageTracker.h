@@ -48,6 +48,9 @@ public:
                    const QString& note = QString());
     // Watching ends: an outage in progress ends with this note.
     void stop(const Moment& at, const QString& note);
+    // The path to the host now ends after hop `number` at `address`, as a
+    // trace tells; kept in the outage in progress, if there is one.
+    void pathEnds(const QString& address, int number);
 
     bool inOutage() const { return m_row != nullptr; }
     // Echoes lost in a row so far.

@@ -59,6 +59,8 @@ public:
     // Its outcome; returns whether it counts for the index: not when a gap
     // fell into its wait.
     bool TakeEcho(const EchoSample& echo);
+    // Where the path to the host ends now, from a trace.
+    void PathEnds(const QString& address, int number) { m_tracker.pathEnds(address, number); }
     // Watching ends, with the note for an outage in progress, and why.
     void Stop(const QString& note, HostState::Watching why, const Moment& now);
 

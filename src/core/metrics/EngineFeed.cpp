@@ -34,6 +34,10 @@ void metrics::feed::connectionChanged(HostMetrics& record, bool up) {
     record.setUp(up);
 }
 
+void metrics::feed::traceProbe(HostMetrics& record, const TraceProbe& probe) {
+    record.recordTraceProbe(probe);
+}
+
 void metrics::follow(MonitorEngine& engine, HostMetrics& record) {
     feed::begin(engine, record);
     QObject::connect(&engine, &MonitorEngine::echoSent, &engine,
@@ -46,4 +50,6 @@ void metrics::follow(MonitorEngine& engine, HostMetrics& record) {
                      [&record](const LedgerRow& row) { feed::outageRow(record, row); });
     QObject::connect(&engine, &MonitorEngine::connectionChanged, &engine,
                      [&record](bool up) { feed::connectionChanged(record, up); });
+    QObject::connect(&engine, &MonitorEngine::traceProbe, &engine,
+                     [&record](const TraceProbe& probe) { feed::traceProbe(record, probe); });
 }

@@ -3,6 +3,7 @@
 class MonitorEngine;
 struct EchoSample;
 struct LedgerRow;
+struct TraceProbe;
 
 namespace metrics {
 
@@ -23,6 +24,7 @@ void echoDone(HostMetrics& record, const EchoSample& echo);
 void progressChanged(const MonitorEngine& engine, HostMetrics& record);
 void outageRow(HostMetrics& record, const LedgerRow& row);
 void connectionChanged(HostMetrics& record, bool up);
+void traceProbe(HostMetrics& record, const TraceProbe& probe);
 } // namespace feed
 
 } // namespace metrics

@@ -9,7 +9,22 @@ namespace {
 constexpr char kRoundTrip[] = "linkvigil_round_trip_seconds";
 
 // The families in the order they are written.
-enum Family { Requests, Replies, Losses, LossesByStatus, RoundTrip, Reliability, Up, Outages, OutageSeconds };
+enum Family {
+    Requests,
+    Replies,
+    Losses,
+    LossesByStatus,
+    RoundTrip,
+    Reliability,
+    Up,
+    Outages,
+    OutageSeconds,
+    // Written only when some host's path is traced.
+    HopRequests,
+    HopReplies,
+    HopRoundTrip,
+    PathHops,
+};
 
 struct FamilyText {
     const char* name;
@@ -28,6 +43,10 @@ constexpr FamilyText kFamilies[] = {
     {"linkvigil_connection_up", "gauge", "1 while the alerts count the connection as up, else 0."},
     {"linkvigil_outages_total", "counter", "Finished outages, by the cause they were put down to."},
     {"linkvigil_outage_seconds_total", "counter", "Time the finished outages lasted, by cause."},
+    {"linkvigil_hop_requests_total", "counter", "Trace probes sent with the hop's limit."},
+    {"linkvigil_hop_replies_total", "counter", "Trace probes answered at the hop, by the address that answered."},
+    {"linkvigil_hop_round_trip_seconds", "histogram", "Round-trip times of the answers at the hop, by address."},
+    {"linkvigil_path_hops", "gauge", "Hops to the host, as it last answered a trace."},
 };
 constexpr int kFamilyCount = static_cast<int>(std::size(kFamilies));
 
@@ -97,8 +116,57 @@ const std::vector<QByteArray>& bucketLabels() {
     return labels;
 }
 
+QByteArray hopLabels(const HostMetrics& host, std::size_t hop, const QString* address) {
+    QByteArray labels("host=\"");
+    appendLabelValue(labels, host.host());
+    labels += "\",hop=\"" + QByteArray::number(static_cast<qulonglong>(hop + 1)) + '"';
+    if (address)
+        labels += labelled("address", *address);
+    return labels;
+}
+
+// One traced host's series of one of the path's families.
+void hopSeries(QByteArray& out, int family, const HostMetrics& host) {
+    const HopMetrics* hops = host.hops();
+    if (!hops)
+        return;
+    const char* name = kFamilies[family].name;
+    if (family == PathHops) {
+        QByteArray labels("host=\"");
+        appendLabelValue(labels, host.host());
+        labels += '"';
+        sample(out, name, "", labels, {}, QByteArray::number(hops->pathHops()));
+        return;
+    }
+    for (std::size_t h = 0; h < hops->hops().size(); ++h) {
+        const HopMetrics::Hop& hop = hops->hops()[h];
+        if (family == HopRequests) {
+            sample(out, name, "", hopLabels(host, h, nullptr), {}, count(hop.requests));
+            continue;
+        }
+        for (const HopMetrics::Responder& r : hop.responders) {
+            const QByteArray labels = hopLabels(host, h, &r.address);
+            if (family == HopReplies) {
+                sample(out, name, "", labels, {}, count(r.replies));
+                continue;
+            }
+            std::uint64_t cumulative = 0;
+            for (std::size_t b = 0; b < kBucketCount; ++b) {
+                cumulative += r.buckets[b];
+                sample(out, name, "_bucket", labels, bucketLabels()[b], count(cumulative));
+            }
+            sample(out, name, "_sum", labels, {}, microsAsSeconds(r.sumMicros));
+            sample(out, name, "_count", labels, {}, count(cumulative));
+        }
+    }
+}
+
 // One host's series of one family.
 void hostSeries(QByteArray& out, int family, const HostMetrics& host) {
+    if (family >= HopRequests) {
+        hopSeries(out, family, host);
+        return;
+    }
     const char* name = kFamilies[family].name;
     const QByteArray labels = labelsOf(host);
     switch (family) {
@@ -146,8 +214,10 @@ void hostSeries(QByteArray& out, int family, const HostMetrics& host) {
 
 ExpositionStream::ExpositionStream(const std::vector<const HostMetrics*>& hosts) {
     m_hosts.reserve(hosts.size());
-    for (const HostMetrics* host : hosts)
+    for (const HostMetrics* host : hosts) {
         m_hosts.push_back(*host);
+        m_traced = m_traced || host->hops();
+    }
     // Written once to be measured, a piece at a time.
     Cursor measure;
     QByteArray piece;
@@ -169,7 +239,8 @@ QByteArray ExpositionStream::next(qsizetype bytes) {
 // Appends from `at` until `out` holds `bytes` or the text ends; returns
 // whether some is left.
 bool ExpositionStream::write(Cursor& at, QByteArray& out, qsizetype bytes) const {
-    while (at.family < kFamilyCount) {
+    const int families = m_traced ? kFamilyCount : HopRequests;
+    while (at.family < families) {
         if (!at.headed) {
             const FamilyText& f = kFamilies[at.family];
             out.append("# HELP ").append(f.name).append(' ').append(f.help);

@@ -38,6 +38,7 @@ private:
     std::vector<HostMetrics> m_hosts;
     Cursor m_cursor;
     qint64 m_size = 0;
+    bool m_traced = false; // some host's path is traced: its families are written
 };
 
 } // namespace metrics

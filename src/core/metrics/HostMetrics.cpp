@@ -32,6 +32,14 @@ void HostMetrics::observeRoundTrip(std::int64_t micros) {
     m_roundTripSumMicros += static_cast<std::uint64_t>(micros);
 }
 
+void HostMetrics::recordTraceProbe(const TraceProbe& probe) {
+    if (!m_hops)
+        m_hops = std::make_shared<HopMetrics>();
+    else if (m_hops.use_count() > 1) // a scrape's snapshot holds the hops as they were
+        m_hops = std::make_shared<HopMetrics>(*m_hops);
+    m_hops->record(probe);
+}
+
 void HostMetrics::setIndex(double ratio) {
     m_index = std::isnan(ratio) ? 0 : std::clamp(ratio, 0.0, 1.0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HopMetrics.h"
 #include "echo/EchoSample.h"
 
 #include <QMap>
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace metrics {
 
@@ -57,6 +59,12 @@ public:
     const Counts& outagesByCause() const { return m_outages; }
     const Counts& outageMillisByCause() const { return m_outageMillis; }
 
+    // A probe of the host's path trace. The hops' record is made at the
+    // first; copies of this record share it until one of them changes.
+    void recordTraceProbe(const TraceProbe& probe);
+    // None while the path is not traced.
+    const HopMetrics* hops() const { return m_hops.get(); }
+
 private:
     void observeRoundTrip(std::int64_t micros);
 
@@ -72,6 +80,7 @@ private:
     bool m_up = false;
     Counts m_outages;
     Counts m_outageMillis;
+    std::shared_ptr<HopMetrics> m_hops;
 };
 
 } // namespace metrics

@@ -5,6 +5,7 @@ add_library(linkvigil_metrics STATIC
     ${CMAKE_CURRENT_LIST_DIR}/EngineFeed.cpp ${CMAKE_CURRENT_LIST_DIR}/EngineFeed.h
     ${CMAKE_CURRENT_LIST_DIR}/EngineEndpoint.cpp ${CMAKE_CURRENT_LIST_DIR}/EngineEndpoint.h
     ${CMAKE_CURRENT_LIST_DIR}/Exposition.cpp ${CMAKE_CURRENT_LIST_DIR}/Exposition.h
+    ${CMAKE_CURRENT_LIST_DIR}/HopMetrics.cpp ${CMAKE_CURRENT_LIST_DIR}/HopMetrics.h
     ${CMAKE_CURRENT_LIST_DIR}/HostMetrics.cpp ${CMAKE_CURRENT_LIST_DIR}/HostMetrics.h
     ${CMAKE_CURRENT_LIST_DIR}/ListenAddress.cpp ${CMAKE_CURRENT_LIST_DIR}/ListenAddress.h
     ${CMAKE_CURRENT_LIST_DIR}/MetricsServer.cpp ${CMAKE_CURRENT_LIST_DIR}/MetricsServer.h

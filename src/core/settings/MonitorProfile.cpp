@@ -38,6 +38,9 @@ MonitorProfile MonitorProfile::Load(const TIniFile& ini, const QString& defaultL
     o.PreferIPv6 = ini.ReadBool(Ping, settings::PreferIPv6, o.PreferIPv6);
     o.MinimiseToTray = ini.ReadBool(Desktop, settings::MinimiseToTray, o.MinimiseToTray);
     o.DesktopNotifications = ini.ReadBool(Desktop, settings::Notifications, o.DesktopNotifications);
+    o.TraceEnabled = ini.ReadBool(settings::Trace, Enabled, o.TraceEnabled);
+    o.TraceIntervalMs =
+        std::clamp(ini.ReadInteger(settings::Trace, settings::Interval, o.TraceIntervalMs), 0, 3'600'000);
     p.OutageEchoes = std::max(1, ini.ReadInteger(Logging, settings::OutageEchoes, p.OutageEchoes));
     p.MetricsListen = ini.ReadString(Metrics, Listen, QString()).trimmed();
     p.OutagesWindow = ini.ReadString(Desktop, settings::OutagesWindow, QString()).trimmed();
@@ -73,6 +76,10 @@ void MonitorProfile::Save(TIniFile& ini, QChar decimalSeparator) const {
     ini.WriteBool(Desktop, settings::Notifications, Options.DesktopNotifications);
     if (!OutagesWindow.isEmpty())
         ini.WriteString(Desktop, settings::OutagesWindow, OutagesWindow);
+    // A file that never asked for a trace stays without the section.
+    const QString absent = QStringLiteral("\x01");
+    if (Options.TraceEnabled || ini.ReadString(settings::Trace, Enabled, absent) != absent)
+        ini.WriteBool(settings::Trace, Enabled, Options.TraceEnabled);
     // The metrics address and the history's keys are set by hand in the
     // file and never written: a file without their sections stays without.
 }

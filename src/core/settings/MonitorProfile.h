@@ -35,6 +35,11 @@ struct MonitorOptions {
     // desktop's notifications.
     bool MinimiseToTray = false;
     bool DesktopNotifications = true;
+    // [Trace]: the path to the host is traced hop by hop, one round per
+    // TraceIntervalMs (0: the echo interval; at least 1000 either way).
+    // Off unless asked for: it sends up to 30 times the echoes.
+    bool TraceEnabled = false;
+    std::int32_t TraceIntervalMs = 0;
 };
 
 // Everything the settings file "Linkvigil.ini" holds, with each key's

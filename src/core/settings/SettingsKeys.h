@@ -45,6 +45,7 @@ inline const QString OutagesWindow = QStringLiteral("OutagesWindow");
 inline const QString History = QStringLiteral("History");
 inline const QString Enabled = QStringLiteral("Enabled");
 inline const QString KeepDays = QStringLiteral("KeepDays");
+inline const QString Trace = QStringLiteral("Trace");
 
 // The host an empty settings file starts with.
 inline const QString DefaultHost = QStringLiteral("www.kernel.org");

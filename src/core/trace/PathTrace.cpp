@@ -71,6 +71,11 @@ void PathTrace::stop() {
 }
 
 void PathTrace::beginRound() {
+    // A round whose spread fell behind (a busy event loop) sends what it has
+    // left now, before the next begins: every round probes every hop.
+    m_spreader.stop();
+    while (m_round > 0 && m_nextHop <= roundLimit())
+        sendOne();
     if (m_options.rounds > 0 && m_round >= m_options.rounds) {
         m_timer.stop();
         return;
@@ -82,10 +87,19 @@ void PathTrace::beginRound() {
     sendNext();
 }
 
+int PathTrace::roundLimit() const {
+    return m_destination ? std::min(m_roundHops, m_destination) : m_roundHops;
+}
+
 void PathTrace::sendNext() {
-    const int limit = m_destination ? std::min(m_roundHops, m_destination) : m_roundHops;
-    if (m_nextHop > limit)
+    if (m_nextHop > roundLimit())
         return;
+    sendOne();
+    if (m_nextHop <= roundLimit())
+        m_spreader.start(std::max(1, m_options.intervalMs / std::max(1, m_roundHops)));
+}
+
+void PathTrace::sendOne() {
     const int hopNumber = m_nextHop++;
     Hop& hop = m_out[static_cast<std::size_t>(hopNumber - 1)];
     if (!hop.channel)
@@ -96,6 +110,7 @@ void PathTrace::sendNext() {
         lost.status = kTimedOut;
         const int round = hop.round;
         hop.channel->cancel();
+        hop.round = 0;
         finished(hopNumber, round, hop.sentMs, lost);
     }
     const int round = m_round;
@@ -108,8 +123,6 @@ void PathTrace::sendNext() {
         m_out[static_cast<std::size_t>(hopNumber - 1)].round = 0;
         finished(hopNumber, round, sentMs, result);
     });
-    if (m_nextHop <= limit)
-        m_spreader.start(std::max(1, m_options.intervalMs / std::max(1, m_roundHops)));
 }
 
 void PathTrace::finished(int hopNumber, int round, std::int64_t sentMs, const EchoResult& result) {
@@ -141,8 +154,7 @@ void PathTrace::finished(int hopNumber, int round, std::int64_t sentMs, const Ec
             out->onTraceProbe(probe);
     }
     int& left = m_outstanding[static_cast<std::size_t>(round) % kRoundsOut];
-    if (left > 0 && --left == 0 &&
-        (round != m_round || m_nextHop > m_roundHops || (m_destination && m_nextHop > m_destination)))
+    if (left > 0 && --left == 0 && (round != m_round || m_nextHop > roundLimit()))
         roundCounted(round);
 }
 

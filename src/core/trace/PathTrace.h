@@ -72,6 +72,9 @@ private:
 
     void beginRound();
     void sendNext();
+    void sendOne();
+    // The last hop of the round under way.
+    int roundLimit() const;
     void finished(int hop, int round, std::int64_t sentMs, const EchoResult& result);
     void roundCounted(int round);
 

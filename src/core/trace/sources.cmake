@@ -6,4 +6,6 @@ target_sources(
             ${CMAKE_CURRENT_LIST_DIR}/PathReading.cpp
             ${CMAKE_CURRENT_LIST_DIR}/PathReading.h
             ${CMAKE_CURRENT_LIST_DIR}/PathTrace.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/PathTrace.h)
+            ${CMAKE_CURRENT_LIST_DIR}/PathTrace.h
+            ${CMAKE_CURRENT_LIST_DIR}/PathWatch.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/PathWatch.h)

@@ -45,7 +45,8 @@ void TLogForm::FormCreate() {
 }
 
 MonitorOptions TLogForm::Options() const {
-    MonitorOptions o;
+    // What the dialog has no control for stays as the engine has it.
+    MonitorOptions o = m_engine ? m_engine->Options() : MonitorOptions();
     o.SoundFail = chSoundFail->isChecked();
     o.FailFile = edSoundFail->text();
     o.RepeatWarn = chbRepeatWarn->isChecked();

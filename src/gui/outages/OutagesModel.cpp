@@ -145,7 +145,7 @@ QVariant OutagesModel::display(const LedgerRow& row, int column, bool inProgress
     case FirstStatus:
         return row.firstStatus;
     case Cause:
-        return outage ? report::causeText(row.cause) : QString();
+        return outage ? report::causeText(row) : QString();
     case CausesSeen:
         return row.causesSeen.join(QStringLiteral("; "));
     case Gateway:
