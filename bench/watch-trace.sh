@@ -5,9 +5,12 @@
 # whole and from the 20th second on, its peak RSS, and from its metrics the
 # trace probes sent and answered. Needs root.
 #
+# (Its own namespaces, not the common test network: only watch-common's
+# timing helpers are used.)
+#
 # Usage: bench/watch-trace.sh [BUILD_DIR]   (HOSTS=… SECONDS_EACH=… in the environment)
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=watch-common.sh
+source "$(dirname "$0")/watch-common.sh"
 build=$(realpath "${1:-$root/build}")
 watch=$build/program/linkvigil-watch
 hosts=${HOSTS:-100}
@@ -17,6 +20,7 @@ skip() {
   exit 1
 }
 ((EUID == 0)) || skip "not running as root"
+((hosts <= 254)) || skip "at most 254 hosts"
 # shellcheck source-path=SCRIPTDIR source=../tests/netns/path-chain.sh
 source "$root/tests/netns/path-chain.sh"
 make_path_chain "lvb$$"
@@ -27,26 +31,14 @@ for ((i = 0; i < hosts; i++)); do
     'Timeout=1000' '[Logging]' 'UseLogging=0' '[History]' 'Enabled=0' '[Trace]' 'Enabled=1' 'Interval=1000' \
     >"$work/hosts/$(printf %03d "$i").ini"
 done
-((hosts <= 254)) || skip "at most 254 hosts"
-ticks() { echo "$(awk '{ print $14 + $15 }' "/proc/$1/stat") $(date +%s.%N)"; }
-start=$(date +%s.%N)
-nsx "${ns[0]}" "$watch" --metrics 127.0.0.1:9467 "$work/hosts" >"$work/watch.out" 2>&1 &
-runner=$!
-sleep 1
-pid=$(pgrep -f "linkvigil-watch --metrics 127.0.0.1:9467" | head -1)
-sleep 19
-read -r t0 at0 < <(ticks "$pid")
+start watch nsx "${ns[0]}" "$watch" --metrics 127.0.0.1:9467 "$work/hosts"
+sleep 20
+mark watch
 sleep "$((seconds - 20))"
-read -r t1 at1 < <(ticks "$pid")
 nsx "${ns[0]}" bash -c 'exec 3<>/dev/tcp/127.0.0.1/9467 && printf "GET /metrics HTTP/1.0\r\n\r\n" >&3 && cat <&3' \
   >"$work/metrics"
-rss=$(awk '/^VmHWM:/ { printf "%.2f", $2 * 1024 / 1e6 }' "/proc/$pid/status")
-hz=$(getconf CLK_TCK)
-awk -v t="$t1" -v at="$at1" -v s="$start" -v hz="$hz" 'BEGIN { printf "whole run: %.2f %% of one core over %.1f s\n", t / hz * 100 / (at - s), at - s }'
-awk -v d="$((t1 - t0))" -v a="$at1" -v b="$at0" -v hz="$hz" 'BEGIN { printf "after start-up: %.2f %% of one core over %.1f s\n", d / hz * 100 / (a - b), a - b }'
-echo "peak RSS: $rss MB"
 sum() { awk -v m="$1" 'index($0, m "{") == 1 { s += $NF } END { printf "%d", s }' "$work/metrics"; }
 echo "$hosts hosts: trace probes $(sum linkvigil_hop_requests_total), answered $(sum linkvigil_hop_replies_total);" \
   "echoes $(sum linkvigil_echo_requests_total), replies $(sum linkvigil_echo_replies_total)"
-kill -TERM "$pid"
-wait "$runner" || true
+stop watch TERM
+resources watch

@@ -187,7 +187,6 @@ private slots:
             std::vector<std::pair<IpAddress, int>> ends;
             void onTraceProbe(const TraceProbe&) override {}
             void onPathEnds(const IpAddress& address, int number) override { ends.emplace_back(address, number); }
-            void onRouteChange(int, const IpAddress&, const IpAddress&, std::int64_t) override {}
         } seenEnds;
         PathWatch watch(path.maker());
         watch.out = &seenEnds;

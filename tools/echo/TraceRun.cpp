@@ -36,7 +36,6 @@ public:
         if (round >= m_wanted)
             QCoreApplication::quit();
     }
-    void onRouteChange(int, const IpAddress&, const IpAddress&, std::int64_t) override {}
 
 private:
     int m_wanted;

@@ -161,8 +161,6 @@ void MonitorEngine::onPathEnds(const IpAddress& address, int number) {
         m_outages.PathEnds(QString::fromStdString(address.text()), number);
 }
 
-void MonitorEngine::onRouteChange(int, const IpAddress&, const IpAddress&, std::int64_t) {}
-
 MonitorEngine::~MonitorEngine() {
     // The trace's channels go before the rest.
     m_path.reset();

@@ -258,7 +258,6 @@ private:
     void onLedgerFailed(const QString& message) override;
     void onTraceProbe(const TraceProbe& probe) override;
     void onPathEnds(const IpAddress& address, int number) override;
-    void onRouteChange(int hop, const IpAddress& before, const IpAddress& after, std::int64_t atMs) override;
     // With tracing on, the path to the address the echoes go to is traced.
     void followPath();
     void startLookup();

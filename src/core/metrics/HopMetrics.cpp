@@ -35,8 +35,7 @@ void HopMetrics::record(const TraceProbe& probe) {
         it = hop.responders.end() - 1;
     }
     const std::int64_t micros = std::max<std::int64_t>(probe.roundTripMicros, 0);
-    const auto bound = std::lower_bound(kBucketBoundsMicros.begin(), kBucketBoundsMicros.end(), micros);
-    ++it->buckets[static_cast<std::size_t>(bound - kBucketBoundsMicros.begin())];
+    ++it->buckets[bucketOf(micros)];
     ++it->replies;
     it->sumMicros += static_cast<std::uint64_t>(micros);
     it->lastSeenMs = probe.sentMs;

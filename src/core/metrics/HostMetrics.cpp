@@ -24,11 +24,13 @@ void HostMetrics::recordLoss(const QString& statusText) {
     ++m_lossesByStatus[statusText];
 }
 
-void HostMetrics::observeRoundTrip(std::int64_t micros) {
-    // The first bound at or above the round trip; past the last one, the
-    // overflow bucket.
+std::size_t bucketOf(std::int64_t micros) {
     const auto bound = std::lower_bound(kBucketBoundsMicros.begin(), kBucketBoundsMicros.end(), micros);
-    ++m_buckets[static_cast<std::size_t>(bound - kBucketBoundsMicros.begin())];
+    return static_cast<std::size_t>(bound - kBucketBoundsMicros.begin());
+}
+
+void HostMetrics::observeRoundTrip(std::int64_t micros) {
+    ++m_buckets[bucketOf(micros)];
     m_roundTripSumMicros += static_cast<std::uint64_t>(micros);
 }
 

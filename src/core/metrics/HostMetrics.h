@@ -18,6 +18,9 @@ inline constexpr std::array<std::int64_t, 14> kBucketBoundsMicros = {
     500,     1'000,   2'500,   5'000,     10'000,    25'000,    50'000,
     100'000, 250'000, 500'000, 1'000'000, 2'500'000, 5'000'000, 10'000'000};
 inline constexpr std::size_t kBucketCount = kBucketBoundsMicros.size() + 1;
+// The bucket of a round trip: the first bound at or above it; past the last
+// one, the overflow bucket.
+std::size_t bucketOf(std::int64_t micros);
 
 // What one watched host has seen since the watch began: the echoes sent, what
 // became of them and the round trips of the replies, in whole microseconds,

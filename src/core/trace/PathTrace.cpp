@@ -9,9 +9,6 @@ namespace {
 constexpr std::uint32_t kTimedOut = 11010;
 constexpr std::uint32_t kTtlExpired = 11013;
 constexpr std::uint32_t kReassemblyExpired = 11014;
-// Rounds whose probes may still be out at once: the time-out is kept within
-// the interval, so two would do.
-constexpr std::size_t kRoundsOut = 4;
 
 TraceProbe::Outcome outcomeOf(const EchoResult& result) {
     if (result.replies > 0)
@@ -26,8 +23,7 @@ TraceProbe::Outcome outcomeOf(const EchoResult& result) {
 } // namespace
 
 PathTrace::PathTrace(MakeChannel makeChannel, WallClock wallMs, QObject* parent)
-    : QObject(parent), m_makeChannel(std::move(makeChannel)), m_wallMs(std::move(wallMs)),
-      m_outstanding(kRoundsOut, 0) {
+    : QObject(parent), m_makeChannel(std::move(makeChannel)), m_wallMs(std::move(wallMs)) {
     if (!m_wallMs)
         m_wallMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
     connect(&m_timer, &QTimer::timeout, this, &PathTrace::beginRound);
@@ -83,7 +79,7 @@ void PathTrace::beginRound() {
     ++m_round;
     m_roundHops = m_destination ? m_destination : m_options.maxHops;
     m_nextHop = 1;
-    m_outstanding[static_cast<std::size_t>(m_round) % kRoundsOut] = 0;
+    m_outstanding[static_cast<std::size_t>(m_round) % m_outstanding.size()] = 0;
     sendNext();
 }
 
@@ -117,7 +113,7 @@ void PathTrace::sendOne() {
     const std::int64_t sentMs = m_wallMs();
     hop.round = round;
     hop.sentMs = sentMs;
-    ++m_outstanding[static_cast<std::size_t>(round) % kRoundsOut];
+    ++m_outstanding[static_cast<std::size_t>(round) % m_outstanding.size()];
     EchoRequest request(m_target, m_data, static_cast<std::uint8_t>(hopNumber), 0, m_options.timeoutMs);
     hop.channel->start(request, [this, hopNumber, round, sentMs](const EchoResult& result) {
         m_out[static_cast<std::size_t>(hopNumber - 1)].round = 0;
@@ -153,7 +149,7 @@ void PathTrace::finished(int hopNumber, int round, std::int64_t sentMs, const Ec
         if (out)
             out->onTraceProbe(probe);
     }
-    int& left = m_outstanding[static_cast<std::size_t>(round) % kRoundsOut];
+    int& left = m_outstanding[static_cast<std::size_t>(round) % m_outstanding.size()];
     if (left > 0 && --left == 0 && (round != m_round || m_nextHop > roundLimit()))
         roundCounted(round);
 }

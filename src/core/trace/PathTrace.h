@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,7 +41,8 @@ public:
         // Every probe of `round` is counted.
         virtual void onTraceRound(int round) = 0;
         // A hop answered from an address it had not answered from before.
-        virtual void onRouteChange(int hop, const IpAddress& before, const IpAddress& after, std::int64_t atMs) = 0;
+        virtual void onRouteChange(int /*hop*/, const IpAddress& /*before*/, const IpAddress& /*after*/,
+                                   std::int64_t /*atMs*/) {}
     };
 
     // Milliseconds since 1970 from `wallMs`, the system's clock when unset.
@@ -92,5 +94,7 @@ private:
     int m_roundHops = 0;
     int m_destination = 0;
     int m_roundsDone = 0;
-    std::vector<int> m_outstanding; // per round not yet counted, by round % its size
+    // Per round, its probes not yet counted, by round % 4: the time-out is
+    // kept within the interval, so at most two rounds are ever out.
+    std::array<int, 4> m_outstanding{};
 };

@@ -17,7 +17,8 @@ public:
         // A round in which the host did not answer ended after hop `number`
         // at `address` (None: no hop answered at all, `number` 0).
         virtual void onPathEnds(const IpAddress& address, int number) = 0;
-        virtual void onRouteChange(int hop, const IpAddress& before, const IpAddress& after, std::int64_t atMs) = 0;
+        virtual void onRouteChange(int /*hop*/, const IpAddress& /*before*/, const IpAddress& /*after*/,
+                                   std::int64_t /*atMs*/) {}
     };
 
     explicit PathWatch(PathTrace::MakeChannel makeChannel, PathTrace::WallClock wallMs = {});
