@@ -20,6 +20,8 @@
 #include "notify/AlertNotices.h"
 #include "notify/DBusNotifications.h"
 #include "outages/TOutagesForm.h"
+#include "ping/QtReverseLookup.h"
+#include "route/TRouteForm.h"
 #include "seams/DesktopShell.h"
 #include "seams/QtMessageBoxes.h"
 #include "sound/QtSoundPlayer.h"
@@ -127,6 +129,10 @@ int main(int argc, char* argv[]) {
     THistoryForm historyForm(nullptr, nullptr, &fileDialogs);
     HistoryForm = &historyForm;
     ConnectHistory(MainForm, HistoryForm, &historyShelf);
+    QtReverseLookup hopNames;
+    TRouteForm routeForm(nullptr, hopNames, &fileDialogs);
+    RouteForm = &routeForm;
+    ConnectRoute(MainForm, RouteForm, &historyShelf);
 
     // The metrics endpoint, when the settings file asks for one; a problem
     // with it is told in the status line and changes nothing else.
@@ -152,6 +158,7 @@ int main(int argc, char* argv[]) {
     const int result = app.exec();
     // The echoes of the last second are committed before the program ends.
     historyShelf.close();
+    RouteForm = nullptr;
     HistoryForm = nullptr;
     OutagesForm = nullptr;
     frmWarn = nullptr;

@@ -5,6 +5,7 @@
 #include "mainform/TMainForm.h"
 #include "notify/AlertNotices.h"
 #include "outages/TOutagesForm.h"
+#include "route/TRouteForm.h"
 #include "tray/TrayIcon.h"
 #include "warnform/TfrmWarn.h"
 
@@ -15,6 +16,7 @@ TLogForm* LogForm = nullptr;
 TfrmWarn* frmWarn = nullptr;
 TOutagesForm* OutagesForm = nullptr;
 THistoryForm* HistoryForm = nullptr;
+TRouteForm* RouteForm = nullptr;
 
 void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages) {
     MonitorEngine* engine = main->Engine;
@@ -41,6 +43,12 @@ void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf)
                      [history] { history->setOutageInProgress(std::nullopt); });
     if (shelf)
         QObject::connect(shelf, &HistoryShelf::flushed, history, &THistoryForm::echoesArrived);
+}
+
+void ConnectRoute(TMainForm* main, TRouteForm* route, HistoryShelf* shelf) {
+    QObject::connect(main->Engine, &MonitorEngine::pathRound, route, &TRouteForm::showPath);
+    if (shelf)
+        QObject::connect(shelf, &HistoryShelf::flushed, route, &TRouteForm::echoesArrived);
 }
 
 void ConnectTray(TMainForm* main, TrayIcon* tray) {

@@ -5,6 +5,7 @@ class TLogForm;
 class TfrmWarn;
 class TOutagesForm;
 class THistoryForm;
+class TRouteForm;
 class HistoryShelf;
 class TrayIcon;
 class AlertNotices;
@@ -18,6 +19,8 @@ extern TfrmWarn* frmWarn;
 extern TOutagesForm* OutagesForm;
 // The history's window, created after the Outages window.
 extern THistoryForm* HistoryForm;
+// The traced path's window, created after the History window.
+extern TRouteForm* RouteForm;
 
 // Lets the settings dialog and the warning window follow the main window's
 // engine: the warning shows and hides as the engine says, its OK confirms
@@ -27,6 +30,10 @@ void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesFo
 // The History window follows the engine's outages, and reads again when
 // the shelf has handed new echoes to its writers.
 void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf);
+
+// The Route window shows each round of the engine's trace, and reads its
+// hop's probes again when the shelf has handed new ones to its writers.
+void ConnectRoute(TMainForm* main, TRouteForm* route, HistoryShelf* shelf);
 
 // The tray icon steers the main window as its own controls do, and the
 // window hides in the tray only while the icon is in one.

@@ -11,7 +11,7 @@
 #          lo  198.18.64.0/18                         (AnyIP: 16384 more, for benchmarks)
 #   mtu    m0  203.0.113.1    --- rm  203.0.113.254   (MTU 1000 on both ends)
 #          m6  2001:db8:203::1 -- rm6 2001:db8:203::fe (MTU 1280 on both ends)
-#   resp.  x0  198.18.0.1-23  --- rx  198.18.0.254    (kernel echo ignored)
+#   resp.  x0  198.18.0.1-25  --- rx  198.18.0.254    (kernel echo ignored)
 #              2001:db8:18::N         2001:db8:18::fe
 #
 # The 1024 addresses for echoes to many hosts at once are the kernel host's,
@@ -52,6 +52,9 @@ RESPONDER_RULES=(
   198.18.0.21=loss=............................................................................................................................................................................................................................................................................................................x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...x..x..x...
   198.18.0.22=delay=30
   "198.18.0.23=error=3/4,delay=50"
+  # Time-exceeded errors that are not about our request, for the trace
+  198.18.0.24=error-wrongid=11/0
+  198.18.0.25=error-truncate=11/0
   # IPv6: error TYPE/CODE are ICMPv6 ones (1/0 no route, 1/3 address
   # unreachable, 2/0 packet too big, 3/0 hop limit, 4/0 parameter problem)
   2001:db8:18::1=normal
@@ -74,6 +77,8 @@ RESPONDER_RULES=(
   2001:db8:18::12=stale
   2001:db8:18::16=delay=30
   "2001:db8:18::17=error=2/0,delay=50"
+  2001:db8:18::18=error-wrongid=3/0
+  2001:db8:18::19=error-truncate=3/0
 )
 
 # Echo requests to the kernel host's extra addresses meet these rules.

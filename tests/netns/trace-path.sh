@@ -7,12 +7,17 @@
 # (IPv6 the same, 2001:db8:81:N::1 and ::2). linkvigil-echo --trace must
 # name every hop's address as mtr --report does, per family; loss put on
 # r2's forwarding must show from hop 3 on and be named as starting there,
-# and per hop match mtr's within 10 points;
+# and per hop match mtr's within 10 points, in either family;
 # a router that limits its time-exceeded answers is marked and the path
-# not blamed; a router that never answers is a "*" between answering hops.
+# not blamed, in either family; a router that never answers is a "*"
+# between answering hops. When the path moves from r2 to r2b beside it
+# (10.81.12.2) in the middle of a trace, hop 2 shows both routers and the
+# host is still reached.
 #
 # With LINKVIGIL-WATCH, a watcher that traces its host sees an outage
-# behind hop 2 (r2 forwarding nothing): its ledger row names 10.81.2.2.
+# behind hop 2 (r2 forwarding nothing): its ledger row names 10.81.2.2;
+# and when the path then moves to r2b, its History.db keeps the route
+# change of hop 2 beside each hop's probes.
 #
 # Usage: trace-path.sh LINKVIGIL-ECHO [LINKVIGIL-WATCH]. Needs root (exit 77
 # without, or 1 when CI=true).
@@ -32,6 +37,7 @@ command -v nft >/dev/null || skip "'nft' (nftables) not found"
 # shellcheck source-path=SCRIPTDIR source=path-chain.sh
 source "$(dirname "$(realpath "${BASH_SOURCE[0]}")")/path-chain.sh"
 make_path_chain "lvt$$"
+add_detour
 
 failures=0
 fail() {
@@ -55,6 +61,9 @@ expect_addresses() { # FILE FAMILY-PREFIX
     [[ "$got" == "$want" ]] || fail "$1: hop $h is $got, not $want"
   done
   [[ -z "$(field "$1" 5 address)" ]] || fail "$1: a hop beyond the host"
+}
+addresses() { # FILE HOP: every address HOP answered from, sorted, on one line
+  awk -v h="hop=$2" '$1 == h { sub(/^address=/, "", $2); print $2 }' "$1" | LC_ALL=C sort | paste -sd' '
 }
 
 echo "clean path, IPv4 and IPv6"
@@ -80,43 +89,65 @@ else
   fail "mtr (mtr-tiny) is not installed: scripts/setup.sh installs it"
 fi
 
-# Every fifth packet that r2 forwards toward the host, counted rather than
-# drawn at random: both tools send two such packets a round (the probes of
-# hops 3 and 4), so each meets the same 20 % over 100 rounds, and their
-# figures differ by how they count, not by chance.
-echo "20 % loss on r2's forwarding toward the host"
+# Every fifth packet of each family that r2 forwards toward the host,
+# counted rather than drawn at random: both tools send two such packets a
+# round (the probes of hops 3 and 4), so each meets the same 20 % over 100
+# rounds, and their figures differ by how they count, not by chance. Each
+# family has a counter of its own, so that our trace of one family runs
+# beside mtr's of the other without either taking the other's drops.
+echo "20 % loss on r2's forwarding toward the host, IPv4 and IPv6"
 nsx "${ns[2]}" nft -f - <<NFT
 table inet lvtrace {
   chain forward {
     type filter hook forward priority 0;
-    oifname "$p-a3" numgen inc mod 5 == 0 drop
+    meta nfproto ipv4 oifname "$p-a3" numgen inc mod 5 == 0 drop
+    meta nfproto ipv6 oifname "$p-a3" numgen inc mod 5 == 0 drop
   }
 }
 NFT
-trace lossy --count 100 --interval 200 10.81.4.2
-for h in 1 2; do
-  loss=$(field "$work/lossy" "$h" loss)
-  awk -v l="${loss%\%}" 'BEGIN { exit !(l < 10) }' || fail "lossy: hop $h loses $loss"
+mtr_lossy() { # 4|6 HOST: mtr's report in $work/mtr-lossy4 or 6
+  nsx "${ns[0]}" mtr "-$1" --report --no-dns -c 100 -i 0.2 "$2" >"$work/mtr-lossy$1" 2>&1 || true
+}
+have_mtr=$(command -v mtr || true)
+for round in 1 2; do
+  if ((round == 1)); then
+    trace lossy4 --count 100 --interval 200 10.81.4.2 &
+    [[ -z "$have_mtr" ]] || mtr_lossy 6 2001:db8:81:4::2 &
+  else
+    trace lossy6 --count 100 --interval 200 2001:db8:81:4::2 &
+    [[ -z "$have_mtr" ]] || mtr_lossy 4 10.81.4.2 &
+  fi
+  wait
 done
-grep -qx "path: loss starts at hop 3 (10.81.3.2)" "$work/lossy" || fail "lossy: the loss is not named as starting at hop 3"
-if command -v mtr >/dev/null; then
-  nsx "${ns[0]}" mtr --report --no-dns -c 100 -i 0.2 10.81.4.2 >"$work/mtr-lossy" 2>&1 || true
-  sed 's/^/  mtr: /' "$work/mtr-lossy"
-  for h in 1 2 3 4; do
-    theirs=$(awk -v h="$h.|--" '$1 == h { sub(/%/, "", $3); print $3 }' "$work/mtr-lossy")
-    ours=$(field "$work/lossy" "$h" loss)
-    awk -v a="${ours%\%}" -v b="${theirs:-999}" 'BEGIN { d = a - b; exit !(d < 10 && d > -10) }' ||
-      fail "lossy: hop $h loses ${ours} here, ${theirs:-?}% by mtr"
+for fam in 4 6; do
+  [[ $fam == 4 ]] && start=10.81.3.2 || start=2001:db8:81:3::2
+  for h in 1 2; do
+    loss=$(field "$work/lossy$fam" "$h" loss)
+    awk -v l="${loss%\%}" 'BEGIN { exit !(l < 10) }' || fail "lossy$fam: hop $h loses $loss"
   done
-fi
+  grep -qx "path: loss starts at hop 3 ($start)" "$work/lossy$fam" ||
+    fail "lossy$fam: the loss is not named as starting at hop 3"
+  [[ -n "$have_mtr" ]] || continue
+  sed "s/^/  mtr -$fam: /" "$work/mtr-lossy$fam"
+  for h in 1 2 3 4; do
+    theirs=$(awk -v h="$h.|--" '$1 == h { sub(/%/, "", $3); print $3 }' "$work/mtr-lossy$fam")
+    ours=$(field "$work/lossy$fam" "$h" loss)
+    awk -v a="${ours%\%}" -v b="${theirs:-999}" 'BEGIN { d = a - b; exit !(d < 10 && d > -10) }' ||
+      fail "lossy$fam: hop $h loses ${ours} here, ${theirs:-?}% by mtr"
+  done
+done
 nsx "${ns[2]}" nft delete table inet lvtrace
 
-echo "r2 limits its time-exceeded answers"
-nsx "${ns[2]}" sysctl -qw net.ipv4.icmp_ratelimit=2000
-trace limited --count 40 --interval 200 10.81.4.2
-[[ "$(field "$work/limited" 2 note)" == limits-answers ]] || fail "limited: hop 2 is not marked"
-grep -q "^path:" "$work/limited" && fail "limited: the path is blamed"
-nsx "${ns[2]}" sysctl -qw net.ipv4.icmp_ratelimit=0
+echo "r2 limits its time-exceeded answers, IPv4 and IPv6"
+nsx "${ns[2]}" sysctl -qw net.ipv4.icmp_ratelimit=2000 net.ipv6.icmp.ratelimit=2000
+trace limited4 --count 40 --interval 200 10.81.4.2 &
+trace limited6 --count 40 --interval 200 2001:db8:81:4::2 &
+wait
+for f in limited4 limited6; do
+  [[ "$(field "$work/$f" 2 note)" == limits-answers ]] || fail "$f: hop 2 is not marked"
+  grep -q "^path:" "$work/$f" && fail "$f: the path is blamed"
+done
+nsx "${ns[2]}" sysctl -qw net.ipv4.icmp_ratelimit=0 net.ipv6.icmp.ratelimit=0
 
 echo "r2 never answers"
 nsx "${ns[2]}" nft -f - <<'NFT'
@@ -134,11 +165,22 @@ grep -q "^path:" "$work/silent" && fail "silent: the path is blamed"
 
 nsx "${ns[2]}" nft delete table inet lvtrace
 
+echo "the path moves from r2 to r2b in the middle of a trace"
+trace moved --count 30 --interval 200 10.81.4.2 &
+sleep 3
+detour on
+wait
+detour off
+[[ "$(addresses "$work/moved" 2)" == "10.81.12.2 10.81.2.2" ]] ||
+  fail "moved: hop 2 answers from '$(addresses "$work/moved" 2)', not from r2 and r2b"
+[[ "$(addresses "$work/moved" 4)" == 10.81.4.2 ]] || fail "moved: the host is not hop 4"
+grep -q "exit" "$work/moved.err" && fail "moved: did not end with status 0"
+
 if [[ -n "$watch_tool" ]]; then
   echo "an outage behind hop 2, seen by a tracing watcher"
   mkdir "$work/w"
   printf '%s\n' '[Addresses]' 'Count=1' 'Address01=10.81.4.2' '[Ping]' 'Interval=500' 'Timeout=500' \
-    '[Logging]' 'UseLogging=0' '[History]' 'Enabled=0' '[Trace]' 'Enabled=1' 'Interval=1000' >"$work/w/path.ini"
+    '[Logging]' 'UseLogging=0' '[History]' 'Enabled=1' '[Trace]' 'Enabled=1' 'Interval=1000' >"$work/w/path.ini"
   nsx "${ns[0]}" "$watch_tool" --metrics 127.0.0.1:9466 "$work/w/path.ini" >"$work/watch.out" 2>&1 &
   watcher=$!
   sleep 4
@@ -161,11 +203,25 @@ NFT
   sleep 8
   nsx "${ns[2]}" nft delete table inet lvtrace
   sleep 4
+  # The path moves to r2b: the history keeps the change of hop 2.
+  detour on
+  sleep 4
+  detour off
   kill -TERM "$watcher"
   wait "$watcher" || true
   sed 's/^/  watch: /' "$work/watch.out" "$work/w/Outages.csv"
   grep -q '^outage,.*,Beyond the gateway,.*,10\.81\.2\.2,2$' <(tr -d '\r' <"$work/w/Outages.csv") ||
     fail "the outage's row does not name hop 2 (10.81.2.2) as where the path ended"
+  if command -v sqlite3 >/dev/null; then
+    changes=$(sqlite3 "$work/w/History.db" "SELECT host, hop, before, after FROM route_change" 2>&1)
+    echo "  route changes: $changes"
+    grep -qx '10.81.4.2|2|10.81.2.2|10.81.12.2' <<<"$changes" || fail "the history lacks hop 2's route change"
+    hops=$(sqlite3 "$work/w/History.db" "SELECT group_concat(host, ' ') FROM (SELECT host FROM series ORDER BY host)")
+    [[ "$hops" == "10.81.4.2 10.81.4.2#1 10.81.4.2#2 10.81.4.2#3 10.81.4.2#4" ]] ||
+      fail "the history's series are '$hops', not the host and its four hops"
+  else
+    fail "sqlite3 is not installed: scripts/setup.sh installs it"
+  fi
 fi
 
 ((failures == 0)) || exit 1

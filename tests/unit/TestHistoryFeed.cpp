@@ -7,6 +7,11 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryShelf.h"
 #include "history/THistoryForm.h"
+#include "ping/ReverseLookup.h"
+#include "route/RouteModel.h"
+#include "route/TRouteForm.h"
+
+#include <QLabel>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -61,6 +66,7 @@ private slots:
     }
     void cleanup() {
         HistoryForm = nullptr;
+        RouteForm = nullptr;
         f.reset();
     }
 
@@ -112,6 +118,33 @@ private slots:
         f->main->lbHistoryClick();
         QCOMPARE(form.shownHost(), QStringLiteral("192.0.2.8"));
         QVERIFY(form.isVisible());
+    }
+
+    // The Route link opens its window on the watched host, which then shows
+    // each round of the engine's trace.
+    void routeLinkFollowsTheTrace() {
+        struct NoNames : IReverseLookup {
+            void setDone(Done) override {}
+            void lookUp(const IpAddress&) override {}
+        } names;
+        TRouteForm form(nullptr, names, &f->fileDialogs);
+        RouteForm = &form;
+        ConnectRoute(f->main.get(), &form, nullptr);
+        f->startWatching(QStringLiteral("192.0.2.7"));
+        f->main->lbRouteClick();
+        QVERIFY(form.isVisible());
+        QVERIFY(form.lbPath->text().contains(QStringLiteral("not traced")));
+        std::vector<HopRecord> hops(2);
+        TraceProbe p;
+        p.hop = 1;
+        p.outcome = TraceProbe::Outcome::Hop;
+        p.from = *IpAddress::parse("198.51.100.254");
+        p.roundTripMicros = 300;
+        hops[0].take(p);
+        emit f->main->Engine->pathRound(PathSnapshot::of(*IpAddress::parse("192.0.2.7"), 1, 0, hops, 2));
+        QCOMPARE(form.model()->rowCount(), 2);
+        QCOMPARE(form.model()->index(0, RouteModel::Address).data().toString(), QStringLiteral("198.51.100.254"));
+        QCOMPARE(form.shownHop(), 2); // the farthest probed, while the host has not answered
     }
 };
 

@@ -1,8 +1,10 @@
 #include "HistoryTestKit.h"
 
+#include "history/HistoryFeed.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryPruner.h"
 #include "history/HistoryStore.h"
+#include "history/HopSeries.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,6 +158,56 @@ private slots:
         s->add(answered(h, clock.now().wall, 9'000));
         QVERIFY(s->sync());
         QCOMPARE(echoesOf(reader, h), 1);
+    }
+
+    // A traced path's probes are kept hop by hop beside the host's echoes,
+    // its route changes with them; both survive a failed commit. A file
+    // written before route changes were kept gains their table when next
+    // written and reads as having none meanwhile.
+    void pathHopsAndRouteChanges() {
+        clock.set(utc(8, 12, 0));
+        auto s = store();
+        const QString h = QStringLiteral("gw.example");
+        s->add(answered(h, utc(8, 12, 0), 9'000));
+        QVERIFY(s->sync());
+        {
+            auto db = openDb(path);
+            QCOMPARE(db->exec("DROP TABLE route_change"), SQLITE_OK);
+        }
+        HistoryReader reader(path);
+        QVERIFY(reader.routeChanges(h, 0, LLONG_MAX).isEmpty());
+        s.reset(); // the next opening adds the table
+        s = store();
+        const IpAddress target = address("192.0.2.1");
+        for (int round = 0; round < 4; ++round) {
+            TraceProbe p;
+            p.target = target;
+            p.hop = 2;
+            p.sentMs = ms(utc(8, 12, 1, round));
+            p.outcome = round == 1 ? TraceProbe::Outcome::Lost : TraceProbe::Outcome::Hop;
+            p.from = round == 1 ? IpAddress{} : address(round < 3 ? "10.81.2.2" : "10.81.9.2");
+            p.roundTripMicros = round == 1 ? -1 : 2'000 + round;
+            s->add(history::sampleOfHop(h, p));
+        }
+        s->addRouteChange(h, {2, address("10.81.2.2"), address("10.81.9.2"), ms(utc(8, 12, 1, 3))});
+        QVERIFY(s->sync());
+        const QString hop = history::hopSeries(h, 2);
+        const QList<HistoryBucket> b = reader.buckets(hop, ms(utc(8, 12, 1)), ms(utc(8, 12, 2)), 1);
+        QCOMPARE(b[0].echoes, 4);
+        QCOMPARE(b[0].lost, 1);
+        QCOMPARE(b[0].maxUs, 2'003);
+        QList<IpAddress> from;
+        reader.forEachEcho(hop, 0, LLONG_MAX / 2, [&](const EchoSample& e) { return from << e.from, true; });
+        QCOMPARE(from.size(), 4);
+        QCOMPARE(from[3], address("10.81.9.2"));
+        QCOMPARE(echoesOf(reader, h), 1); // the host's own echoes stay apart
+        const QList<RouteChange> changes = reader.routeChanges(h, 0, LLONG_MAX);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes[0].hop, 2);
+        QCOMPARE(changes[0].before, address("10.81.2.2"));
+        QCOMPARE(changes[0].after, address("10.81.9.2"));
+        QCOMPARE(changes[0].atMs, ms(utc(8, 12, 1, 3)));
+        QVERIFY(reader.routeChanges(QStringLiteral("other.example"), 0, LLONG_MAX).isEmpty());
     }
 
     // Times are kept in UTC with the offset the echo was sent by: across

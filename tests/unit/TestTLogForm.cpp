@@ -52,9 +52,9 @@ private slots:
 
     void window() {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Settings"));
-        QCOMPARE(m_form->size(), QSize(384, 472));
-        QCOMPARE(m_form->minimumSize(), QSize(384, 472));
-        QCOMPARE(m_form->maximumSize(), QSize(384, 472));
+        QCOMPARE(m_form->size(), QSize(384, 490));
+        QCOMPARE(m_form->minimumSize(), QSize(384, 490));
+        QCOMPARE(m_form->maximumSize(), QSize(384, 490));
         QCOMPARE(m_form->font().pixelSize(), 11);
     }
 
@@ -85,7 +85,7 @@ private slots:
         QTest::newRow("chLimitKb") << "chLimitKb" << true << QRect(16, 128, 161, 17);
         QTest::newRow("edLimitKb") << "edLimitKb" << true << QRect(208, 126, 41, 21);
         QTest::newRow("Label3") << "Label3" << true << QRect(256, 130, 0, 0);
-        QTest::newRow("btOK") << "btOK" << false << QRect(152, 440, 75, 25);
+        QTest::newRow("btOK") << "btOK" << false << QRect(152, 458, 75, 25);
     }
     void geometry() {
         QFETCH(QString, name);
@@ -260,7 +260,7 @@ private slots:
             "chUseLogging",     "edLogFile",       "chLogChanges", "chLogAverages", "edPeriod",
             "cbPeriod",         "edLimitKb",       "chLimitKb",    "btOK",          "chSoundFail",
             "edSoundFail",      "chSoundBack",     "edSoundBack",  "chbRepeatWarn", "seRepeatInterval",
-            "chMinimiseToTray", "chNotifications", "chPreferIPv6", "chUseLogging"};
+            "chMinimiseToTray", "chNotifications", "chPreferIPv6", "chTracePath",   "chUseLogging"};
         QStringList visited = {focusedControl()};
         for (qsizetype i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -272,11 +272,12 @@ private slots:
     // The desktop settings sit below the log details; without a tray its
     // box is greyed out and a hint says why, and the box keeps its value.
     void desktopSettings() {
-        QCOMPARE(m_form->gbDesktop->geometry(), QRect(8, 328, 361, 97));
+        QCOMPARE(m_form->gbDesktop->geometry(), QRect(8, 328, 361, 115));
         QVERIFY(m_form->gbDesktop->geometry().top() > m_form->gbDetails->geometry().bottom());
         QVERIFY(!m_form->chMinimiseToTray->isChecked());
         QVERIFY(m_form->chNotifications->isChecked());
         QVERIFY(!m_form->chPreferIPv6->isChecked());
+        QVERIFY(!m_form->chTracePath->isChecked());
         showForm();
         QVERIFY(m_form->chMinimiseToTray->isEnabled());
         QVERIFY(!m_form->lbNoTray->isVisible());
@@ -289,6 +290,8 @@ private slots:
         m_form->chPreferIPv6->setChecked(true);
         QVERIFY(!m_form->Options().DesktopNotifications);
         QVERIFY(m_form->Options().PreferIPv6);
+        m_form->chTracePath->setChecked(true);
+        QVERIFY(m_form->Options().TraceEnabled);
     }
 
     void tabSkipsHiddenFields() {

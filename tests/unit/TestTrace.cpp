@@ -1,3 +1,4 @@
+#include "TraceProbes.h"
 #include "trace/PathReading.h"
 #include "trace/PathTrace.h"
 #include "trace/PathWatch.h"
@@ -10,9 +11,8 @@
 
 namespace {
 
-IpAddress address(const char* text) {
-    return *IpAddress::parse(text);
-}
+using tracetest::address;
+using tracetest::probe;
 
 // A path of routers and the traced host at its end, answered from the
 // event loop as the shared socket does: a probe whose hop limit runs out
@@ -68,17 +68,6 @@ struct Recorder : PathTrace::Listener {
         changes.emplace_back(hop, after);
     }
 };
-
-TraceProbe probe(int hop, const char* from, std::int64_t rttMicros, std::int64_t atMs = 0) {
-    TraceProbe p;
-    p.hop = hop;
-    p.sentMs = atMs;
-    p.outcome = from ? TraceProbe::Outcome::Hop : TraceProbe::Outcome::Lost;
-    if (from)
-        p.from = address(from);
-    p.roundTripMicros = from ? rttMicros : -1;
-    return p;
-}
 
 // Hops with the given loss in per cent over 100 probes each.
 std::vector<HopRecord> hopsWithLoss(std::initializer_list<int> percents) {
@@ -201,6 +190,42 @@ private slots:
         QCOMPARE(seenEnds.ends.back(), std::make_pair(address("10.81.2.2"), 2));
         watch.follow(path.host, options); // the same host: the trace goes on
         QVERIFY(watch.trace().roundsDone() > 2);
+    }
+
+    // A listener that shows the path gets it after each round, as a value
+    // of its own; a new responder at a hop is told as a route change.
+    void aWatchedPathIsHandedOnEachRound() {
+        struct Shows : PathWatch::Listener {
+            std::vector<PathSnapshot> paths;
+            std::vector<RouteChange> changes;
+            void onTraceProbe(const TraceProbe& probe) override { QCOMPARE(probe.target, address("192.0.2.1")); }
+            void onPathEnds(const IpAddress&, int) override {}
+            void onRouteChange(const RouteChange& change) override { changes.push_back(change); }
+            bool wantsPath() const override { return true; }
+            void onPathRound(const PathSnapshot& path) override { paths.push_back(path); }
+        } shows;
+        PathWatch watch(path.maker(), [] { return std::int64_t{1'000'000}; });
+        watch.out = &shows;
+        PathTrace::Options options;
+        options.intervalMs = 100;
+        options.timeoutMs = 50;
+        watch.follow(path.host, options);
+        QTRY_VERIFY_WITH_TIMEOUT(shows.paths.size() >= 2 && shows.paths.back().destinationHop == 4, 5000);
+        const PathSnapshot first = shows.paths.back();
+        QCOMPARE(first.target, path.host);
+        QCOMPARE(first.hops.size(), std::size_t(4));
+        QCOMPARE(first.hops[1].responder(0).address, address("10.81.2.2"));
+        QVERIFY(shows.changes.empty());
+        path.routers[1] = address("10.81.9.2");
+        QTRY_VERIFY_WITH_TIMEOUT(!shows.changes.empty(), 5000);
+        QCOMPARE(shows.changes[0].hop, 2);
+        QCOMPARE(shows.changes[0].before, address("10.81.2.2"));
+        QCOMPARE(shows.changes[0].after, address("10.81.9.2"));
+        QCOMPARE(shows.changes[0].atMs, std::int64_t{1'000'000});
+        QTRY_VERIFY_WITH_TIMEOUT(shows.paths.back().hops[1].count() == 2, 5000);
+        // The value handed on earlier is the earlier path.
+        QCOMPARE(first.hops[1].count(), 1);
+        watch.stop();
     }
 
     // Balancing between two addresses is no route change after both are

@@ -25,3 +25,6 @@ endforeach()
 # The window's engine writes the history beside its log, and the window's
 # link opens it.
 linkvigil_add_test(test_history_feed unit/TestHistoryFeed.cpp)
+
+# The route window: the traced path's table and a hop over time.
+linkvigil_add_test(test_route_window unit/TestRouteWindow.cpp)

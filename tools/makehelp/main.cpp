@@ -11,6 +11,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -494,7 +495,7 @@ QImage mainWindowFigure() {
 }
 
 QImage settingsFigure() {
-    Sketch s(384, 472, 3, QStringLiteral("Settings"));
+    Sketch s(384, 490, 3, QStringLiteral("Settings"));
     s.check(24, 8, QStringLiteral("Play warning sound when connection falls below 30%"), true, 320);
     s.fileField({48, 32, 289, 21}, QStringLiteral("Carbrake.wav"));
     s.speakerButton({344, 32, 23, 22});
@@ -521,12 +522,13 @@ QImage settingsFigure() {
     s.text(256, 130, QStringLiteral("kB"));
     p.restore();
     s.button({152, 336, 75, 25}, QStringLiteral("OK"), Icon::Check, true, true);
-    s.group({8, 368, 361, 97}, QStringLiteral("Desktop and network"));
+    s.group({8, 368, 361, 115}, QStringLiteral("Desktop and network"));
     p.save();
     p.translate(8, 368);
     s.check(16, 20, QStringLiteral("Minimise to the tray when the window is closed"), false, 300);
     s.check(16, 56, QStringLiteral("Show desktop notifications when the connection changes"), true, 329);
     s.check(16, 74, QStringLiteral("Prefer IPv6 for hosts that have both kinds of address"), false, 329);
+    s.check(16, 92, QStringLiteral("Trace the path to the host, hop by hop (more packets)"), false, 329);
     p.restore();
 
     s.marker(14, 16.5, 1);
@@ -544,6 +546,7 @@ QImage settingsFigure() {
     s.marker(14, 396.5, 13);
     s.marker(14, 432.5, 14);
     s.marker(14, 450.5, 15);
+    s.marker(14, 468.5, 16);
     return s.finish();
 }
 
@@ -560,6 +563,8 @@ QImage warningFigure() {
     return s.finish();
 }
 
+// A figure is drawn here, or (without a drawing) is a picture of the real
+// window in the figures folder beside the guide's text, NAME.png.
 struct Figure {
     const char* name;
     QImage (*draw)();
@@ -570,7 +575,18 @@ const Figure kFigures[] = {
     {"main-window", mainWindowFigure, 94},
     {"settings", settingsFigure, 80},
     {"warning", warningFigure, 64},
+    {"route-window", nullptr, 150},
 };
+
+QString& figureFolder() {
+    static QString folder;
+    return folder;
+}
+
+QImage figureImage(const Figure& figure) {
+    return figure.draw ? figure.draw()
+                       : QImage(figureFolder() + u'/' + QLatin1String(figure.name) + QStringLiteral(".png"));
+}
 
 const Figure* findFigure(const QString& name) {
     for (const Figure& figure : kFigures)
@@ -591,9 +607,11 @@ protected:
     QVariant loadResource(int type, const QUrl& name) override {
         if (type == QTextDocument::ImageResource && name.scheme() == QLatin1String("figure")) {
             if (const Figure* figure = findFigure(name.path())) {
-                QImage image = figure->draw();
-                addResource(type, name, image);
-                return image;
+                QImage image = figureImage(*figure);
+                if (!image.isNull()) {
+                    addResource(type, name, image);
+                    return image;
+                }
             }
         }
         if (!unknownResources.contains(name.toString()))
@@ -1219,6 +1237,7 @@ int main(int argc, char* argv[]) {
     }
     const QString input = arguments.at(1);
     const QString output = arguments.at(2);
+    figureFolder() = QFileInfo(input).absolutePath() + QStringLiteral("/figures");
 
     QString error;
     const std::optional<QString> markdown = readText(input, &error);

@@ -11,7 +11,7 @@ add_custom_command(
     COMMAND ${CMAKE_COMMAND} -E make_directory ${LINKVIGIL_PROGRAM_DIR}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             $<TARGET_FILE:linkvigil-makehelp> ${LINKVIGIL_GUIDE_TEXT} ${LINKVIGIL_PROGRAM_DIR}/linkvigil.pdf
-    DEPENDS linkvigil-makehelp ${LINKVIGIL_GUIDE_TEXT}
+    DEPENDS linkvigil-makehelp ${LINKVIGIL_GUIDE_TEXT} ${PROJECT_SOURCE_DIR}/docs/figures/route-window.png
     COMMENT "Laying out the user guide (linkvigil.pdf)"
     VERBATIM)
 add_custom_command(

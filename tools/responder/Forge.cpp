@@ -151,8 +151,18 @@ void alterData(Bytes& icmp) {
     setIcmpChecksum(icmp);
 }
 
-Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code, std::uint32_t gateway,
-                bool wrongQuotedSeq) {
+void alterQuote(Bytes& icmp, std::size_t quotedIcmp, Quote quote) {
+    if (quote == Quote::HeaderOnly) {
+        icmp.resize(quotedIcmp);
+        return;
+    }
+    if (quote != Quote::WrongSeq && quote != Quote::WrongId)
+        return;
+    std::uint8_t* field = &icmp[quotedIcmp + (quote == Quote::WrongSeq ? 6 : 4)];
+    icmpwire::writeBe16(field, static_cast<std::uint16_t>(icmpwire::readBe16(field) + 1));
+}
+
+Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code, std::uint32_t gateway, Quote quote) {
     Bytes icmp(icmpwire::kIcmpHeaderSize);
     icmp[0] = type;
     icmp[1] = code;
@@ -165,10 +175,7 @@ Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code
     icmp.insert(icmp.end(), request.ipHeader.begin(), request.ipHeader.end());
     const std::size_t quotedIcmp = icmp.size();
     icmp.insert(icmp.end(), request.icmp.begin(), request.icmp.begin() + icmpwire::kIcmpHeaderSize);
-    if (wrongQuotedSeq) {
-        std::uint8_t* seq = &icmp[quotedIcmp + 6];
-        icmpwire::writeBe16(seq, static_cast<std::uint16_t>(icmpwire::readBe16(seq) + 1));
-    }
+    alterQuote(icmp, quotedIcmp, quote);
     setIcmpChecksum(icmp);
     return icmp;
 }

@@ -60,12 +60,20 @@ void alterData(Bytes& icmp);
 // ip6Datagram.
 void spoilChecksum(Bytes& datagram);
 
+// How an error quotes the request: as it was sent, with the quoted sequence
+// number or identifier one higher, or cut right after the quoted IP header,
+// so that no part of the echo header is left.
+enum class Quote { AsSent, WrongSeq, WrongId, HeaderOnly };
+
+// Changes an error message whose quoted echo header starts at `quotedIcmp`
+// as `quote` says; the checksum is the caller's to set.
+void alterQuote(Bytes& icmp, std::size_t quotedIcmp, Quote quote);
+
 // An ICMP error about `request` the way a router sends it: the request's IPv4
 // header and the first 8 bytes of its ICMP message quoted after the 8-byte
-// error header. `gateway` (network byte order) fills a redirect. With
-// `wrongQuotedSeq` the quoted sequence number is one higher than sent.
-Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code, std::uint32_t gateway,
-                bool wrongQuotedSeq);
+// error header, changed as `quote` says. `gateway` (network byte order)
+// fills a redirect.
+Bytes icmpError(const EchoRequest& request, std::uint8_t type, std::uint8_t code, std::uint32_t gateway, Quote quote);
 
 // An IPv4 datagram (no options, no fragmentation, protocol ICMP) around
 // `icmp`. Addresses in network byte order. The identifier stays 0 for the

@@ -91,7 +91,7 @@ void writeIp6Header(std::uint8_t* header, const Address& source, const Address& 
     std::copy_n(destination.bytes.begin(), 16, header + 24);
 }
 
-Bytes icmp6Error(const EchoRequest& request, std::uint8_t type, std::uint8_t code, bool wrongQuotedSeq) {
+Bytes icmp6Error(const EchoRequest& request, std::uint8_t type, std::uint8_t code, Quote quote) {
     Bytes icmp(icmpwire::kIcmpHeaderSize);
     icmp[0] = type;
     icmp[1] = code;
@@ -104,10 +104,7 @@ Bytes icmp6Error(const EchoRequest& request, std::uint8_t type, std::uint8_t cod
     const std::size_t quotedIcmp = icmp.size();
     const std::size_t icmpRoom = room - request.ipHeader.size();
     icmp.insert(icmp.end(), request.icmp.begin(), request.icmp.begin() + std::min(icmpRoom, request.icmp.size()));
-    if (wrongQuotedSeq) {
-        std::uint8_t* seq = &icmp[quotedIcmp + 6];
-        icmpwire::writeBe16(seq, static_cast<std::uint16_t>(icmpwire::readBe16(seq) + 1));
-    }
+    alterQuote(icmp, quotedIcmp, quote);
     return icmp;
 }
 

@@ -31,9 +31,9 @@ void writeIp6Header(std::uint8_t* header, const Address& source, const Address& 
 
 // An ICMPv6 error about `request` the way a router sends it: as much of the
 // request's datagram as keeps the error within 1280 bytes. A "packet too
-// big" tells an MTU of 1280. With `wrongQuotedSeq` the quoted sequence number
-// is one higher than sent. Its checksum is left to ip6Datagram.
-Bytes icmp6Error(const EchoRequest& request, std::uint8_t type, std::uint8_t code, bool wrongQuotedSeq);
+// big" tells an MTU of 1280. The quote is changed as `quote` says
+// (HeaderOnly: the IPv6 header alone). Its checksum is left to ip6Datagram.
+Bytes icmp6Error(const EchoRequest& request, std::uint8_t type, std::uint8_t code, Quote quote);
 
 // An IPv6 datagram (no extension headers, next header ICMPv6) around `icmp`,
 // with the ICMPv6 checksum set.

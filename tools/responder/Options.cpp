@@ -137,6 +137,8 @@ std::string usage(const std::string& program) {
            "  error=TYPE/CODE       send this error quoting the request instead of a reply; ICMPv6\n"
            "                        type and code for an IPv6 address, ICMP ones for IPv4\n"
            "  error-wrongseq=TYPE/CODE  the same, the quoted sequence number + 1\n"
+           "  error-wrongid=TYPE/CODE   the same, the quoted identifier + 1\n"
+           "  error-truncate=TYPE/CODE  the same, quoting only the request's IP header\n"
            "\n"
            "Exit status: 0 after SIGTERM or SIGINT, 2 for bad arguments or when the sockets cannot be opened.\n";
 }

@@ -2,9 +2,30 @@
 
 #include "Forge6.h"
 
+#include <optional>
 #include <utility>
 
 namespace responder {
+
+namespace {
+
+// How an error mode quotes the request; nothing for the modes that reply.
+std::optional<Quote> errorQuote(Mode mode) {
+    switch (mode) {
+    case Mode::Error:
+        return Quote::AsSent;
+    case Mode::ErrorWrongSeq:
+        return Quote::WrongSeq;
+    case Mode::ErrorWrongId:
+        return Quote::WrongId;
+    case Mode::ErrorTruncate:
+        return Quote::HeaderOnly;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
 
 Responder::Responder(Config config) : config_(std::move(config)) {}
 
@@ -73,9 +94,11 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
         break;
     case Mode::Error:
     case Mode::ErrorWrongSeq:
-        icmp = v6 ? icmp6Error(request, rule.errorType, rule.errorCode, rule.mode == Mode::ErrorWrongSeq)
-                  : icmpError(request, rule.errorType, rule.errorCode, request.destination.v4(),
-                              rule.mode == Mode::ErrorWrongSeq);
+    case Mode::ErrorWrongId:
+    case Mode::ErrorTruncate:
+        icmp =
+            v6 ? icmp6Error(request, rule.errorType, rule.errorCode, *errorQuote(rule.mode))
+               : icmpError(request, rule.errorType, rule.errorCode, request.destination.v4(), *errorQuote(rule.mode));
         break;
     }
 
@@ -91,7 +114,7 @@ std::vector<Answer> Responder::handle(const EchoRequest& request, std::string& n
         answers.push_back({delay + *rule.dupMs, request.source, answers.front().datagram});
 
     note = modeName(rule.mode);
-    if (rule.mode == Mode::Error || rule.mode == Mode::ErrorWrongSeq)
+    if (errorQuote(rule.mode))
         note += " " + std::to_string(rule.errorType) + "/" + std::to_string(rule.errorCode);
     if (rule.mode == Mode::Spoof)
         note += " from " + formatAddress(source);

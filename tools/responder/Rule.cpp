@@ -18,11 +18,18 @@ struct ModeWord {
 };
 
 constexpr std::array kModeWords{
-    ModeWord{"normal", Mode::Normal, false},     ModeWord{"stale", Mode::Stale, false},
-    ModeWord{"wrongseq", Mode::WrongSeq, false}, ModeWord{"wrongid", Mode::WrongId, false},
-    ModeWord{"spoof", Mode::Spoof, true},        ModeWord{"badsum", Mode::BadSum, false},
-    ModeWord{"truncate", Mode::Truncate, true},  ModeWord{"baddata", Mode::BadData, false},
-    ModeWord{"error", Mode::Error, true},        ModeWord{"error-wrongseq", Mode::ErrorWrongSeq, true},
+    ModeWord{"normal", Mode::Normal, false},
+    ModeWord{"stale", Mode::Stale, false},
+    ModeWord{"wrongseq", Mode::WrongSeq, false},
+    ModeWord{"wrongid", Mode::WrongId, false},
+    ModeWord{"spoof", Mode::Spoof, true},
+    ModeWord{"badsum", Mode::BadSum, false},
+    ModeWord{"truncate", Mode::Truncate, true},
+    ModeWord{"baddata", Mode::BadData, false},
+    ModeWord{"error", Mode::Error, true},
+    ModeWord{"error-wrongseq", Mode::ErrorWrongSeq, true},
+    ModeWord{"error-wrongid", Mode::ErrorWrongId, true},
+    ModeWord{"error-truncate", Mode::ErrorTruncate, true},
 };
 
 const ModeWord* findMode(std::string_view word) {
@@ -66,6 +73,8 @@ bool applyModeValue(Mode mode, std::string_view value, Rule& rule) {
     }
     case Mode::Error:
     case Mode::ErrorWrongSeq:
+    case Mode::ErrorWrongId:
+    case Mode::ErrorTruncate:
         return parseTypeCode(value, rule);
     default:
         return false;
@@ -145,7 +154,7 @@ std::optional<Rule> parseRule(std::string_view options, std::string& error) {
         if (chosenMode != nullptr) {
             error = "options '" + std::string(chosenMode->word) + "' and '" + keyText +
                     "' exclude each other (at most one of normal, stale, wrongseq, wrongid, spoof, badsum, "
-                    "truncate, baddata, error, error-wrongseq)";
+                    "truncate, baddata, error, error-wrongseq, error-wrongid, error-truncate)";
             return std::nullopt;
         }
         chosenMode = mode;

@@ -25,6 +25,8 @@ enum class Mode {
     BadData,       // first data byte changed (or one byte added)
     Error,         // ICMP error Rule::errorType/errorCode quoting the request (ICMPv6 for IPv6)
     ErrorWrongSeq, // the same error quoting the request with sequence number + 1
+    ErrorWrongId,  // the same error quoting the request with identifier + 1
+    ErrorTruncate, // the same error quoting only the request's IP header
 };
 
 struct Rule {

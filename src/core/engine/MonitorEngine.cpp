@@ -12,6 +12,8 @@
 #include "text/Inet.h"
 #include "text/SharedText.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 MonitorEngine::MonitorEngine(const EngineServices& services, QObject* parent)
@@ -154,6 +156,20 @@ void MonitorEngine::onTraceProbe(const TraceProbe& probe) {
     emit traceProbe(probe);
     if (m_listener)
         m_listener->traceProbe(probe);
+}
+
+void MonitorEngine::onRouteChange(const RouteChange& change) {
+    emit routeChanged(change);
+    if (m_listener)
+        m_listener->routeChanged(change);
+}
+
+bool MonitorEngine::wantsPath() const {
+    return isSignalConnected(QMetaMethod::fromSignal(&MonitorEngine::pathRound));
+}
+
+void MonitorEngine::onPathRound(const PathSnapshot& path) {
+    emit pathRound(path);
 }
 
 void MonitorEngine::onPathEnds(const IpAddress& address, int number) {

@@ -75,6 +75,7 @@ public:
     virtual void ledgerFailed(const QString& /*message*/) {}
     virtual void failed(const QString& /*message*/) {}
     virtual void traceProbe(const TraceProbe& /*probe*/) {}
+    virtual void routeChanged(const RouteChange& /*change*/) {}
 };
 
 // One watched host: the probe cycle and the parts that keep what its echoes
@@ -233,6 +234,10 @@ signals:
     void ledgerFailed(const QString& message);
     // A probe of the path's trace, when tracing is on.
     void traceProbe(const TraceProbe& probe);
+    // A hop of the trace answered from an address new to it.
+    void routeChanged(const RouteChange& change);
+    // The traced path after each round (made only while connected).
+    void pathRound(const PathSnapshot& path);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -258,6 +263,9 @@ private:
     void onLedgerFailed(const QString& message) override;
     void onTraceProbe(const TraceProbe& probe) override;
     void onPathEnds(const IpAddress& address, int number) override;
+    void onRouteChange(const RouteChange& change) override;
+    bool wantsPath() const override;
+    void onPathRound(const PathSnapshot& path) override;
     // With tracing on, the path to the address the echoes go to is traced.
     void followPath();
     void startLookup();

@@ -76,7 +76,7 @@ int makeReady(SqliteDb& db, QString& message) {
     std::int64_t tables = 0;
     if (code == SQLITE_OK)
         code = db.queryInteger("SELECT count(*) FROM sqlite_schema", tables);
-    if (code == SQLITE_OK && tables == 0) {
+    if (code == SQLITE_OK && (tables == 0 || !historyschema::hasRouteChanges(db))) {
         code = db.exec("BEGIN IMMEDIATE");
         if (code == SQLITE_OK)
             code = historyschema::create(db);

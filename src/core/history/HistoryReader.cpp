@@ -202,6 +202,28 @@ QList<HistoryHost> HistoryReader::hosts() {
     return out;
 }
 
+QList<RouteChange> HistoryReader::routeChanges(const QString& host, qint64 fromMs, qint64 toMs) {
+    QList<RouteChange> out;
+    if (!begin())
+        return out;
+    if (historyschema::hasRouteChanges(*m_db)) {
+        SqliteStatement& st = m_db->statement("SELECT hop, at_ms, before, after FROM route_change WHERE host = ?1 AND "
+                                              "at_ms >= ?2 AND at_ms < ?3 ORDER BY at_ms");
+        st.bind(1, host).bind(2, fromMs).bind(3, toMs);
+        while (st.step() == SQLITE_ROW) {
+            RouteChange change;
+            change.hop = static_cast<int>(st.integer(0));
+            change.atMs = st.integer(1);
+            change.before = IpAddress::parse(st.text(2).toStdString()).value_or(IpAddress{});
+            change.after = IpAddress::parse(st.text(3).toStdString()).value_or(IpAddress{});
+            out.append(change);
+        }
+        st.reset();
+    }
+    end();
+    return out;
+}
+
 QList<HistoryBucket> HistoryReader::buckets(const QString& host, qint64 fromMs, qint64 toMs, int columns) {
     if (columns <= 0 || toMs <= fromMs)
         return {};

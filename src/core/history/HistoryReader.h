@@ -30,6 +30,7 @@ public:
     QList<HistoryBucket> buckets(const QString& host, qint64 fromMs, qint64 toMs, int columns) override;
     void forEachEcho(const QString& host, qint64 fromMs, qint64 toMs,
                      const std::function<bool(const EchoSample&)>& take) override;
+    QList<RouteChange> routeChanges(const QString& host, qint64 fromMs, qint64 toMs) override;
 
     // Columns up to this long are made of echoes; shorter than the next of
     // minutes, then of ten minutes.

@@ -72,6 +72,13 @@ CREATE TABLE IF NOT EXISTS journal(
     first_ms INTEGER NOT NULL,
     last_ms INTEGER NOT NULL,
     data BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS route_change(
+    host TEXT NOT NULL,
+    hop INTEGER NOT NULL,
+    at_ms INTEGER NOT NULL,
+    before TEXT NOT NULL,
+    after TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS route_change_at ON route_change(at_ms);
 CREATE VIEW IF NOT EXISTS minutes AS
     SELECT s.host, s.address,
            strftime('%Y-%m-%d %H:%M', m.start_ms / 1000, 'unixepoch') AS minute_utc,
@@ -99,6 +106,13 @@ int create(SqliteDb& db) {
         rc = db.exec("PRAGMA application_id = 1280723027; PRAGMA user_version = 1;");
     static_assert(ApplicationId == 1280723027 && Version == 1);
     return rc;
+}
+
+bool hasRouteChanges(SqliteDb& db) {
+    std::int64_t tables = 0;
+    return db.queryInteger("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'route_change'",
+                           tables) == SQLITE_OK &&
+           tables == 1;
 }
 
 bool complete(SqliteDb& db) {

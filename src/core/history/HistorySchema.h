@@ -28,7 +28,9 @@ inline std::int64_t floorTo(std::int64_t ms, std::int64_t unit) {
 // Makes the tables, views and indexes that are missing, and stamps the
 // file as ours; in a transaction of the caller's.
 int create(SqliteDb& db);
-// Whether every table is there.
+// Whether every table is there. The route changes came later: a file
+// without their table is complete, and gains it when next written.
 bool complete(SqliteDb& db);
+bool hasRouteChanges(SqliteDb& db);
 
 } // namespace historyschema

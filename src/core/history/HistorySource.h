@@ -1,6 +1,7 @@
 #pragma once
 
 #include "echo/EchoSample.h"
+#include "trace/PathSnapshot.h"
 
 #include <QList>
 #include <QString>
@@ -39,6 +40,7 @@ struct HistoryHost {
 class IHistorySource {
 public:
     virtual ~IHistorySource() = default;
+    // The hosts, and the hops of their traced paths (see HopSeries.h).
     virtual QList<HistoryHost> hosts() = 0;
     // `columns` buckets of equal length that cover [fromMs, toMs) for `host`
     // (as typed), oldest first; a bucket without echoes has echoes == 0.
@@ -47,4 +49,6 @@ public:
     // returns false. Only `sent.wall` of the moments is known.
     virtual void forEachEcho(const QString& host, qint64 fromMs, qint64 toMs,
                              const std::function<bool(const EchoSample&)>& take) = 0;
+    // The route changes of `host`'s path in [fromMs, toMs), oldest first.
+    virtual QList<RouteChange> routeChanges(const QString& /*host*/, qint64 /*fromMs*/, qint64 /*toMs*/) { return {}; }
 };

@@ -28,9 +28,17 @@ void HistoryStore::add(const EchoSample& sample) {
     m_incoming.push_back({sample.host, sample.address, echo});
 }
 
+void HistoryStore::addRouteChange(const QString& host, const RouteChange& change) {
+    if (!m_closed)
+        m_routeChanges.emplace_back(host, change);
+}
+
 void HistoryStore::hand(bool final) {
     {
         const std::lock_guard lock(m_mutex);
+        for (auto& change : m_routeChanges)
+            m_routeChangesHanded.push_back(std::move(change));
+        m_routeChanges.clear();
         m_batches.push_back(std::move(m_incoming));
         m_incoming.clear();
         if (!m_spare.empty()) {
@@ -106,6 +114,7 @@ void HistoryStore::run(QDateTime start) {
         start);
     m_writing = writer.writing();
     std::vector<std::vector<Incoming>> batches;
+    RouteChanges routeChanges;
     for (;;) {
         QDateTime at;
         bool final = false;
@@ -114,6 +123,7 @@ void HistoryStore::run(QDateTime start) {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_handed != m_written; });
             batches.swap(m_batches);
+            routeChanges.swap(m_routeChangesHanded);
             at = m_queuedAt;
             final = m_final;
             handed = m_handed;
@@ -123,6 +133,9 @@ void HistoryStore::run(QDateTime start) {
                 writer.add(in.host, in.address, in.echo);
             batch.clear();
         }
+        for (const auto& [host, change] : routeChanges)
+            writer.addRouteChange(host, change);
+        routeChanges.clear();
         writer.commit(at, final);
         m_writing = writer.writing();
         m_committed = writer.committed();

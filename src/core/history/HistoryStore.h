@@ -2,6 +2,7 @@
 
 #include "history/HistoryOptions.h"
 #include "history/StoredEcho.h"
+#include "trace/PathSnapshot.h"
 
 #include <QDateTime>
 #include <QString>
@@ -49,6 +50,8 @@ public:
     ~HistoryStore();
 
     void add(const EchoSample& echo);
+    // A route change of the path of `host` (as typed), kept with the echoes.
+    void addRouteChange(const QString& host, const RouteChange& change);
     // Hands the echoes since the last flush to the writer thread; returns at once.
     void flush();
     // flush() and waits until the writer thread has committed it (or
@@ -82,6 +85,9 @@ private:
     Report m_report;
 
     std::vector<Incoming> m_incoming; // the caller's thread's, until flush()
+    using RouteChanges = std::vector<std::pair<QString, RouteChange>>;
+    RouteChanges m_routeChanges;       // likewise
+    RouteChanges m_routeChangesHanded; // handed over, not taken yet
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -45,6 +45,11 @@ HistoryWriter::Series& HistoryWriter::seriesFor(const QString& host, const IpAdd
     return *m_series.back();
 }
 
+void HistoryWriter::addRouteChange(const QString& host, const RouteChange& change) {
+    if (!m_closed)
+        m_routeChanges.emplace_back(host, change);
+}
+
 void HistoryWriter::add(const QString& host, const IpAddress& address, const StoredEcho& echo) {
     if (m_closed)
         return;

@@ -2,6 +2,7 @@
 
 #include "history/HistoryOptions.h"
 #include "history/StoredEcho.h"
+#include "trace/PathSnapshot.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -42,6 +43,8 @@ public:
     ~HistoryWriter();
 
     void add(const QString& host, const IpAddress& address, const StoredEcho& echo);
+    // A route change of `host`'s path, kept with the next commit.
+    void addRouteChange(const QString& host, const RouteChange& change);
     // One transaction, at `now`; `final`: every open slot is closed and the
     // writer leaves the file. Whether everything is committed.
     bool commit(const QDateTime& now, bool final = false);
@@ -70,6 +73,7 @@ private:
     int transaction(std::int64_t nowMs, bool final, std::vector<Closing>& closing, std::vector<Series*>& filed,
                     std::vector<SlotBuffer*>& journaled);
     int fileSeries(std::vector<Series*>& filed);
+    int fileRouteChanges();
     int registerWriter(std::int64_t nowMs);
     int closeSlots(std::int64_t nowMs, bool final, std::vector<Closing>& closing);
     int writeJournal(const std::vector<Closing>& closing, std::vector<SlotBuffer*>& journaled);
@@ -99,4 +103,5 @@ private:
     QHash<QString, std::vector<Series*>> m_byHost;
     std::int64_t m_pending = 0;
     std::int64_t m_committed = 0;
+    std::vector<std::pair<QString, RouteChange>> m_routeChanges; // not committed yet
 };

@@ -50,6 +50,7 @@ bool HistoryWriter::commit(const QDateTime& now, bool final) {
         }
         return failed(code, what);
     }
+    m_routeChanges.clear();
     for (SlotBuffer* slot : journaled) {
         m_pending -= slot->unjournaled();
         m_committed += slot->unjournaled();
@@ -78,7 +79,8 @@ int HistoryWriter::transaction(std::int64_t nowMs, bool final, std::vector<Closi
     int rc = m_db->exec("BEGIN IMMEDIATE");
     if (rc != SQLITE_OK)
         return rc;
-    if ((rc = registerWriter(nowMs)) != SQLITE_OK || (rc = fileSeries(filed)) != SQLITE_OK)
+    if ((rc = registerWriter(nowMs)) != SQLITE_OK || (rc = fileSeries(filed)) != SQLITE_OK ||
+        (rc = fileRouteChanges()) != SQLITE_OK)
         return rc;
     if (!final && m_adopter && (rc = m_adopter->step(kAdoptEchoes)) != SQLITE_OK)
         return rc;
@@ -95,6 +97,9 @@ int HistoryWriter::transaction(std::int64_t nowMs, bool final, std::vector<Closi
         const std::int64_t keep = std::int64_t{m_options.keepDays} * DayMs;
         const std::int64_t summaries = std::int64_t{m_options.summaryDays} * DayMs;
         if ((rc = m_pruner->step(nowMs - keep, nowMs - summaries)) != SQLITE_OK)
+            return rc;
+        SqliteStatement& old = m_db->statement("DELETE FROM route_change WHERE at_ms < ?1");
+        if ((rc = old.bind(1, nowMs - summaries).run()) != SQLITE_DONE)
             return rc;
     }
     return m_db->exec("COMMIT");
@@ -139,6 +144,22 @@ int HistoryWriter::fileSeries(std::vector<Series*>& filed) {
         s->id = get.integer(0);
         get.reset();
         filed.push_back(s.get());
+    }
+    return SQLITE_OK;
+}
+
+int HistoryWriter::fileRouteChanges() {
+    for (const auto& [host, change] : m_routeChanges) {
+        SqliteStatement& put =
+            m_db->statement("INSERT INTO route_change(host, hop, at_ms, before, after) VALUES(?1, ?2, ?3, ?4, ?5)");
+        const int rc = put.bind(1, host)
+                           .bind(2, change.hop)
+                           .bind(3, change.atMs)
+                           .bind(4, QString::fromStdString(change.before.text()))
+                           .bind(5, QString::fromStdString(change.after.text()))
+                           .run();
+        if (rc != SQLITE_DONE)
+            return rc;
     }
     return SQLITE_OK;
 }

@@ -8,6 +8,7 @@ target_sources(linkvigil_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/EchoSummary.cpp ${CMAKE_CURRENT_LIST_DIR}/EchoSummary.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryExport.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryExport.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryFeed.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryFeed.h
+    ${CMAKE_CURRENT_LIST_DIR}/HopSeries.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryFile.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryFile.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryShelf.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryShelf.h
     ${CMAKE_CURRENT_LIST_DIR}/HistoryPruner.cpp ${CMAKE_CURRENT_LIST_DIR}/HistoryPruner.h

@@ -123,6 +123,7 @@ void PathTrace::sendOne() {
 
 void PathTrace::finished(int hopNumber, int round, std::int64_t sentMs, const EchoResult& result) {
     TraceProbe probe;
+    probe.target = m_target;
     probe.round = round;
     probe.hop = hopNumber;
     probe.sentMs = sentMs;

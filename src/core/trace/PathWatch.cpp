@@ -39,11 +39,16 @@ void PathWatch::onTraceProbe(const TraceProbe& probe) {
 
 void PathWatch::onTraceRound(int number) {
     const Round round = roundOf(number);
-    if (!round.reached && out)
+    if (!out)
+        return;
+    if (!round.reached)
         out->onPathEnds(round.address, round.furthest);
+    if (out->wantsPath())
+        out->onPathRound(
+            PathSnapshot::of(m_trace.target(), number, m_trace.destinationHop(), m_trace.hops(), m_trace.lastHop()));
 }
 
 void PathWatch::onRouteChange(int hop, const IpAddress& before, const IpAddress& after, std::int64_t atMs) {
     if (out)
-        out->onRouteChange(hop, before, after, atMs);
+        out->onRouteChange({hop, before, after, atMs});
 }

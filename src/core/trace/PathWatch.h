@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PathSnapshot.h"
 #include "PathTrace.h"
 
 #include <array>
@@ -17,8 +18,11 @@ public:
         // A round in which the host did not answer ended after hop `number`
         // at `address` (None: no hop answered at all, `number` 0).
         virtual void onPathEnds(const IpAddress& address, int number) = 0;
-        virtual void onRouteChange(int /*hop*/, const IpAddress& /*before*/, const IpAddress& /*after*/,
-                                   std::int64_t /*atMs*/) {}
+        virtual void onRouteChange(const RouteChange& /*change*/) {}
+        // After each round, the path as it stands: asked for only by a
+        // listener that shows it (it costs a copy of every hop).
+        virtual bool wantsPath() const { return false; }
+        virtual void onPathRound(const PathSnapshot& /*path*/) {}
     };
 
     explicit PathWatch(PathTrace::MakeChannel makeChannel, PathTrace::WallClock wallMs = {});

@@ -15,6 +15,7 @@ struct TraceProbe {
         Error,   // another ICMP error (unreachable, ...), from `from`
     };
 
+    IpAddress target; // the traced host
     int round = 0;
     int hop = 0;             // the hop limit it was sent with, 1 ...
     std::int64_t sentMs = 0; // wall clock, milliseconds since 1970 (UTC)

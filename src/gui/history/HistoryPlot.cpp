@@ -15,6 +15,7 @@
 
 const QColor HistoryPlot::Background(0xfb, 0xfb, 0xfb);
 const QColor HistoryPlot::Before(0xee, 0xee, 0xee);
+const QColor HistoryPlot::RouteMark(0x7b, 0x3f, 0xa0);
 
 namespace {
 
@@ -230,6 +231,18 @@ QImage HistoryPlot::render(const Scene& scene) {
             flush();
     }
     flush();
+
+    // The marked moments (a hop's route changes): a dashed line down the
+    // plot from a notch in the lane.
+    QPen markPen(RouteMark, std::max(1.0, m_ratio), Qt::DashLine, Qt::FlatCap);
+    for (const qint64 at : scene.marks) {
+        if (at < scene.fromMs || at >= scene.toMs)
+            continue;
+        const int x = plot.left() + int(columnOf(at));
+        p.fillRect(QRect(x - int(m_ratio), lane.top(), 2 * int(std::max(1.0, m_ratio)) + 1, lane.height()), RouteMark);
+        p.setPen(markPen);
+        p.drawLine(QPointF(x + 0.5, plot.top()), QPointF(x + 0.5, plot.bottom()));
+    }
 
     // The share lost, over everything else; one lost echo shows, as one
     // screen pixel.

@@ -31,11 +31,12 @@ public:
         QList<Span> spans;
         qint64 fromMs = 0; // the view
         qint64 toMs = 0;
-        qint64 firstMs = 0; // the first echo: before it nothing was watched
-        qint64 nowMs = 0;   // after it nothing is known yet
+        qint64 firstMs = 0;  // the first echo: before it nothing was watched
+        qint64 nowMs = 0;    // after it nothing is known yet
+        QList<qint64> marks; // moments marked across the plot
     };
 
-    static const QColor Background, Before;
+    static const QColor Background, Before, RouteMark;
     // The plot's palette, shared with the report's graph.
     static constexpr const QColor& Loss = plotcolour::Loss;
     static constexpr const QColor& Median = plotcolour::Median;

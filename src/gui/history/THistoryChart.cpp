@@ -92,6 +92,11 @@ void THistoryChart::setSpans(QList<HistoryPlot::Span> spans) {
     dataChanged();
 }
 
+void THistoryChart::setMarks(QList<qint64> marksMs) {
+    m_marks = std::move(marksMs);
+    dataChanged();
+}
+
 void THistoryChart::dataChanged() {
     m_dirty = true;
     update();
@@ -119,7 +124,8 @@ const QImage& THistoryChart::rendered() {
         m_dirty = true;
     }
     if (m_dirty) {
-        m_image = m_plot.render({m_run, m_spans, m_view.fromMs(), m_view.toMs(), m_view.firstMs(), m_view.nowMs()});
+        m_image =
+            m_plot.render({m_run, m_spans, m_view.fromMs(), m_view.toMs(), m_view.firstMs(), m_view.nowMs(), m_marks});
         m_dirty = false;
     }
     return m_image;

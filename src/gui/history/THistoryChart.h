@@ -29,6 +29,7 @@ public:
     // and the outages and gaps; dataChanged() draws anew.
     void setBuckets(const BucketRun* run);
     void setSpans(QList<HistoryPlot::Span> spans);
+    void setMarks(QList<qint64> marksMs);
     void dataChanged();
 
     // The milliseconds of one pixel column of the view, rounded: the grid
@@ -69,6 +70,7 @@ private:
     HistoryPlot m_plot;
     const BucketRun* m_run = nullptr;
     QList<HistoryPlot::Span> m_spans;
+    QList<qint64> m_marks;
     QImage m_image;
     bool m_dirty = true;
     QPoint m_hover{-1, -1};

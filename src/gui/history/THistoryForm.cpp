@@ -4,6 +4,7 @@
 #include "history/HistoryFetcher.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryReadout.h"
+#include "history/HopSeries.h"
 #include "history/THistoryChart.h"
 #include "ledger/LedgerQuery.h"
 #include "report/Format.h"
@@ -59,6 +60,7 @@ THistoryForm::THistoryForm(QWidget* parent, IHistorySource* source, IFileDialogs
     connect(cbHost, &QComboBox::activated, this, [this](int index) { showHost(cbHost->itemData(index).toString()); });
     auto* top = new QHBoxLayout;
     auto* hostLabel = new QLabel(QStringLiteral("&Host:"), this);
+    hostLabel->setObjectName(QStringLiteral("lbHost"));
     hostLabel->setBuddy(cbHost);
     top->addWidget(hostLabel);
     top->addWidget(cbHost);
@@ -225,6 +227,20 @@ void THistoryForm::showSpans() {
     chart->setSpans(spans);
 }
 
+void THistoryForm::setMarks(const QList<qint64>& marksMs) {
+    chart->setMarks(marksMs);
+}
+
+void THistoryForm::embed() {
+    setWindowFlags(Qt::Widget);
+    setSizeGripEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(cbHost), static_cast<QWidget*>(btnClose)})
+        w->hide();
+    if (QWidget* label = findChild<QLabel*>(QStringLiteral("lbHost")))
+        label->hide();
+    layout()->setContentsMargins(0, 0, 0, 0);
+}
+
 void THistoryForm::hostsFetched(const QList<HistoryHost>& hosts) {
     m_hosts = hosts;
     m_hostsKnown = true;
@@ -240,7 +256,8 @@ void THistoryForm::fillHosts() {
     const QSignalBlocker quiet(cbHost);
     cbHost->clear();
     for (const HistoryHost& h : all)
-        cbHost->addItem(inet::hostLabel(h.host, h.address), h.host);
+        if (!history::isHopSeries(h.host) || h.host == m_host)
+            cbHost->addItem(inet::hostLabel(h.host, h.address), h.host);
     cbHost->setCurrentIndex(cbHost->findData(m_host));
 }
 

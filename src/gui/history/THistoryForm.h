@@ -52,6 +52,10 @@ public:
     void setOutages(const QList<LedgerRow>& rows);
     void addOutage(const LedgerRow& row);
     void setOutageInProgress(const std::optional<LedgerRow>& row);
+    // Times to mark across the plot (the route changes of a hop).
+    void setMarks(const QList<qint64>& marksMs);
+    // Shown inside another window: without a host choice or a Close button.
+    void embed();
     // Where the export dialogs begin.
     void setExportFolder(const QString& folder) { m_exportFolder = folder; }
     // No fetch is waiting or under way.

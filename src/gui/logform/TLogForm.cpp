@@ -106,7 +106,7 @@ TLogForm::TLogForm(QWidget* parent, MonitorEngine* engine, ISoundPlayer* sound, 
     setWindowTitle(QStringLiteral("Settings"));
     setFont(fonts::windowFont());
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    setFixedSize(384, 472);
+    setFixedSize(384, 490);
     createControls(fileDialogs);
     placeControls();
     orderTabs();
@@ -178,6 +178,8 @@ void TLogForm::createControls(IFileDialogs* fileDialogs) {
                                QStringLiteral("Show desktop notifications when the connection changes"), true);
     chPreferIPv6 = checkBox(gbDesktop, "chPreferIPv6",
                             QStringLiteral("Prefer IPv6 for hosts that have both kinds of address"), false);
+    chTracePath = checkBox(gbDesktop, "chTracePath",
+                           QStringLiteral("Trace the path to the host, hop by hop (more packets)"), false);
 }
 
 void TLogForm::SetTrayAvailable(bool available) {
@@ -212,12 +214,13 @@ void TLogForm::placeControls() {
         {chLimitKb,        {16, 128, 161, 17}},
         {edLimitKb,        {208, 126, 41, 21}},
         {Label3,           {256, 130, 0, 13}},
-        {gbDesktop,        {8, 328, 361, 97}},
+        {gbDesktop,        {8, 328, 361, 115}},
         {chMinimiseToTray, {16, 20, 329, 17}},
         {lbNoTray,         {34, 38, 0, 13}},
         {chNotifications,  {16, 56, 329, 17}},
         {chPreferIPv6,     {16, 74, 329, 17}},
-        {btOK,             {152, 440, 75, 25}},
+        {chTracePath,      {16, 92, 329, 17}},
+        {btOK,             {152, 458, 75, 25}},
     };
     // clang-format on
     for (const auto& [widget, rect] : places)
@@ -280,7 +283,7 @@ void TLogForm::orderTabs() {
         chUseLogging,     edLogFile,       chLogChanges, chLogAverages, edPeriod,
         cbPeriod,         edLimitKb,       chLimitKb,    btOK,          chSoundFail,
         edSoundFail,      chSoundBack,     edSoundBack,  chbRepeatWarn, seRepeatInterval,
-        chMinimiseToTray, chNotifications, chPreferIPv6,
+        chMinimiseToTray, chNotifications, chPreferIPv6, chTracePath,
     };
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
@@ -298,7 +301,7 @@ void TLogForm::connectControls() {
     connect(btnTestSound2, &QToolButton::clicked, this, &TLogForm::btnTestSound2Click);
     connect(btOK, &QPushButton::clicked, this, &TLogForm::btOKClick);
     for (QCheckBox* box : {chSoundFail, chbRepeatWarn, chSoundBack, chLogChanges, chLogAverages, chLimitKb,
-                           chMinimiseToTray, chNotifications, chPreferIPv6})
+                           chMinimiseToTray, chNotifications, chPreferIPv6, chTracePath})
         connect(box, &QCheckBox::toggled, this, &TLogForm::pushOptions);
     for (TFileNameEdit* edit : {edSoundFail, edSoundBack})
         connect(edit, &TFileNameEdit::textChanged, this, &TLogForm::pushOptions);

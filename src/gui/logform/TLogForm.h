@@ -66,6 +66,7 @@ public:
     QLabel* lbNoTray;
     QCheckBox* chNotifications;
     QCheckBox* chPreferIPv6;
+    QCheckBox* chTracePath;
 
     // Without a tray the tray setting is greyed out, with a hint saying why.
     void SetTrayAvailable(bool available);

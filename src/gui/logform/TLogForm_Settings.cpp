@@ -40,6 +40,7 @@ void TLogForm::FormCreate() {
     chMinimiseToTray->setChecked(o.MinimiseToTray);
     chNotifications->setChecked(o.DesktopNotifications);
     chPreferIPv6->setChecked(o.PreferIPv6);
+    chTracePath->setChecked(o.TraceEnabled);
     m_filling = false;
     pushOptions();
 }
@@ -62,6 +63,7 @@ MonitorOptions TLogForm::Options() const {
     o.MinimiseToTray = chMinimiseToTray->isChecked();
     o.DesktopNotifications = chNotifications->isChecked();
     o.PreferIPv6 = chPreferIPv6->isChecked();
+    o.TraceEnabled = chTracePath->isChecked();
     return o;
 }
 

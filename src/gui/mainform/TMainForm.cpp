@@ -260,6 +260,7 @@ void TMainForm::createControls() {
     // Below the two links, where the layout has room: nothing else moves.
     lbOutages = link(this, "lbOutages", "Outages", {8, 152, 41, 13});
     lbHistory = link(this, "lbHistory", "History", {64, 152, 44, 13});
+    lbRoute = link(this, "lbRoute", "Route", {112, 152, 36, 13});
     StartButton =
         control(new QPushButton(icons::checkMark(), QStringLiteral("Start"), this), "StartButton", {152, 136, 65, 25});
     StopButton =
@@ -331,6 +332,7 @@ void TMainForm::FormCreate() {
     InfoLabel->setCursor(Qt::PointingHandCursor);
     lbOutages->setCursor(Qt::PointingHandCursor);
     lbHistory->setCursor(Qt::PointingHandCursor);
+    lbRoute->setCursor(Qt::PointingHandCursor);
 }
 
 // Closing the main window ends the program, whatever else is showing: the
@@ -409,6 +411,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
         if (watched == lbHistory) {
             runGuarded([this] { lbHistoryClick(); });
+            return true;
+        }
+        if (watched == lbRoute) {
+            runGuarded([this] { lbRouteClick(); });
             return true;
         }
     }

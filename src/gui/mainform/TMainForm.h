@@ -70,6 +70,7 @@ public:
     QLabel* InfoLabel;
     QLabel* lbOutages;
     QLabel* lbHistory;
+    QLabel* lbRoute;
     QPushButton* StartButton;
     QPushButton* StopButton;
     QPushButton* SaveButton;
@@ -115,6 +116,7 @@ public:
     void btnViewLogClick();
     void lbOutagesClick();
     void lbHistoryClick();
+    void lbRouteClick();
 
     // A message of the program's own in the status line.
     void ShowStatus(const QString& message);

@@ -7,6 +7,7 @@
 #include "ledger/LedgerFile.h"
 #include "logform/TLogForm.h"
 #include "outages/TOutagesForm.h"
+#include "route/TRouteForm.h"
 #include "seams/IMessageBoxes.h"
 #include "seams/IShell.h"
 
@@ -56,6 +57,15 @@ void TMainForm::lbHistoryClick() {
     HistoryForm->show();
     HistoryForm->raise();
     HistoryForm->activateWindow();
+}
+
+void TMainForm::lbRouteClick() {
+    if (!RouteForm)
+        return;
+    RouteForm->open(HistoryFile::pathForLog(Engine->LogFilePath()), Engine->Host, Engine->Options().TraceEnabled);
+    RouteForm->show();
+    RouteForm->raise();
+    RouteForm->activateWindow();
 }
 
 void TMainForm::lbOutagesClick() {
