@@ -45,7 +45,12 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     QuietDesktop quiet;
     TApplication::SetMessageBoxes(&quiet);
-    MainFormServices services{&clock, &quiet, &quiet, &quiet, {}, folder.path() + u'/', {}, nullptr, nullptr, {}};
+    MainFormServices services;
+    services.clock = &clock;
+    services.sound = &quiet;
+    services.shell = &quiet;
+    services.boxes = &quiet;
+    services.programDirectory = folder.path() + u'/';
     BenchWindows windows(services, &quiet, &quiet);
     TMainForm& main = windows.main;
     main.show();

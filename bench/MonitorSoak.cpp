@@ -58,7 +58,12 @@ int main(int argc, char* argv[]) {
     QuietDesktop quiet;
     QtSoundPlayer sound(program);
     TApplication::SetMessageBoxes(&quiet);
-    MainFormServices services{&clock, &sound, &quiet, &quiet, {}, program, {}, nullptr, nullptr, {}};
+    MainFormServices services;
+    services.clock = &clock;
+    services.sound = &sound;
+    services.shell = &quiet;
+    services.boxes = &quiet;
+    services.programDirectory = program;
     BenchWindows windows(services, &sound, &quiet);
     TMainForm& main = windows.main;
     main.show();

@@ -17,10 +17,20 @@ install(FILES
     DESTINATION ${LINKVIGIL_INSTALL_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/icons/program.svg
     DESTINATION share/icons/hicolor/scalable/apps RENAME linkvigil.svg)
+if(NOT LINKVIGIL_ICON_DIR)
+    message(FATAL_ERROR "LINKVIGIL_ICON_DIR is not set")
+endif()
+install(DIRECTORY ${LINKVIGIL_ICON_DIR}/ DESTINATION share/icons/hicolor)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linkvigil.metainfo.xml
+    DESTINATION share/metainfo RENAME net.linkvigil.Linkvigil.metainfo.xml)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/linkvigil.1 ${PROJECT_SOURCE_DIR}/docs/man/linkvigil-echo.1
+    ${PROJECT_SOURCE_DIR}/docs/man/linkvigil-watch.1 DESTINATION share/man/man1)
 # The prefix is known only when installing (cmake --install --prefix ...).
 install(CODE "
     set(program \"\${CMAKE_INSTALL_PREFIX}/${LINKVIGIL_INSTALL_DIR}/linkvigil\")
-    set(LINKVIGIL_EXEC \"\\\"\${program}\\\"\")
+    # A desktop entry reads % as a field code: a literal one is doubled.
+    string(REPLACE \"%\" \"%%\" exec_path \"\${program}\")
+    set(LINKVIGIL_EXEC \"\\\"\${exec_path}\\\"\")
     set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
     configure_file(\"${PROJECT_SOURCE_DIR}/packaging/linkvigil.desktop.in\"
                    \"\${root}/share/applications/linkvigil.desktop\" @ONLY)

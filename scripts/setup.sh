@@ -23,6 +23,10 @@ packages=(
   dbus-x11                       # dbus-launch, as on a desktop: the no-bus test must not autolaunch a bus
   libsqlite3-dev                 # the history's database (History.db)
   sqlite3                        # the sqlite3 shell, to read a history by hand as the guide shows
+  man-db bsdextrautils           # man --warnings and col, to check the manual pages
+  desktop-file-utils appstream   # to validate the menu entry and the AppStream data
+  debhelper dpkg-dev fakeroot lintian file # the Debian packages: built, checked and installed in CI
+  xdotool                        # the installed window's check presses its Save button
 )
 
 missing=()

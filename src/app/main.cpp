@@ -24,6 +24,7 @@
 #include "route/TRouteForm.h"
 #include "seams/DesktopShell.h"
 #include "seams/QtMessageBoxes.h"
+#include "settings/ProgramPlaces.h"
 #include "sound/QtSoundPlayer.h"
 #include "text/Regional.h"
 #include "tray/TrayIcon.h"
@@ -50,9 +51,24 @@ int privilegeFailure(const char* what, bool haveApp) {
     return 1;
 }
 
+constexpr const char* kUsage = "usage: linkvigil [--help] [--version] [Qt options]\n"
+                               "Watches one host with ICMP echoes in a window: the host, the interval and the\n"
+                               "time-out are chosen there, and kept in Linkvigil.ini beside the program.\n";
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before anything starts: no window, no settings file.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("linkvigil " LINKVIGIL_VERSION);
+            return 0;
+        }
+    }
     // Capabilities given to the file (setcap) stay permitted but not effective:
     // Qt's start-up and the settings file run without them.
     errno = 0;
@@ -60,6 +76,11 @@ int main(int argc, char* argv[]) {
         return privilegeFailure("lower its capabilities", false);
     TApplication app(argc, argv);
     const QString programDirectory = QCoreApplication::applicationDirPath() + u'/';
+    // Beside the program when it is portable, else the user's own folders.
+    const ProgramPlaces places = ProgramPlaces::find(programDirectory);
+    QString placesError;
+    if (!places.makeFolders(&placesError))
+        std::fprintf(stderr, "linkvigil: %s.\n", placesError.toLocal8Bit().constData());
 
     SystemClock clock;
     QtMessageBoxes boxes;
@@ -74,6 +95,8 @@ int main(int argc, char* argv[]) {
     services.shell = &shell;
     services.boxes = &boxes;
     services.programDirectory = programDirectory;
+    services.settingsDirectory = places.settingsDirectory;
+    services.dataDirectory = places.dataDirectory;
     services.regional = RegionalSettings::fromLocale(QLocale::system());
     // The outage ledger's clocks, routes and gateway echoes; without a
     // socket for the latter, outages get only the local side's causes.

@@ -7,8 +7,8 @@
 #include "Timeline.h"
 
 #include "clock/LocalTime.h"
+#include "icmp/AddressText.h"
 #include "ledger/LedgerTotals.h"
-#include "text/Inet.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>

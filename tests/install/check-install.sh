@@ -20,9 +20,27 @@ done
 [[ -x $folder/linkvigil ]] || fail "the program is not executable"
 [[ $(readlink -f "$prefix/bin/linkvigil") == "$(readlink -f "$folder/linkvigil")" ]] || fail "launcher does not lead to the program"
 desktop=$prefix/share/applications/linkvigil.desktop
-grep -qx "Exec=\"$folder/linkvigil\"" "$desktop" || fail "menu entry does not start the installed program"
+grep -qxF "Exec=\"${folder//%/%%}/linkvigil\"" "$desktop" || fail "menu entry does not start the installed program"
 grep -qx 'Icon=linkvigil' "$desktop" || fail "menu entry has no icon"
 [[ -s $prefix/share/icons/hicolor/scalable/apps/linkvigil.svg ]] || fail "icon missing"
+for size in 16 22 24 32 48 64 128 256; do
+  file "$prefix/share/icons/hicolor/${size}x$size/apps/linkvigil.png" | grep -q "PNG image data, $size x $size" ||
+    fail "no $size px icon"
+done
+metainfo=$prefix/share/metainfo/net.linkvigil.Linkvigil.metainfo.xml
+for page in linkvigil linkvigil-echo linkvigil-watch; do
+  [[ -s $prefix/share/man/man1/$page.1 ]] || fail "manual page $page(1) missing"
+done
+# The menu entry and the AppStream data as the desktop's tools read them.
+if command -v desktop-file-validate >/dev/null && command -v appstreamcli >/dev/null; then
+  out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
+  [[ -z $out ]] || fail "desktop-file-validate: $out"
+  out=$(appstreamcli validate --no-net --explain "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
+  grep -qE '^(W|E):' <<<"$out" && fail "appstreamcli validate: $out"
+else
+  echo "SKIPPED: desktop-file-validate or appstreamcli missing (desktop-file-utils, appstream)" >&2
+  [[ ${CI:-} != true ]] || fail "CI validates the menu entry and the AppStream data"
+fi
 head -c 4 "$folder/linkvigil.pdf" | grep -q '%PDF' || fail "the guide is no PDF"
 echo "install into $prefix: program folder, launcher, menu entry and icon in place"
 

@@ -3,9 +3,9 @@
 // other, and a slow or silent host must not hold up the rest.
 
 #include "SocketKindRows.h"
+#include "icmp/AddressText.h"
 #include "icmp/EchoMux.h"
 #include "icmp/LinuxIcmpSocket.h"
-#include "text/Inet.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -3,10 +3,10 @@
 // the project's own responder with its hostile answers.
 
 #include "SocketKindRows.h"
+#include "icmp/AddressText.h"
 #include "icmp/LinuxIcmpSocket.h"
 #include "icmp/TICMP.h"
 #include "ping/TPing.h"
-#include "text/Inet.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -39,6 +39,10 @@ struct MonitorFixture {
     std::unique_ptr<TOutagesForm> outages;
     // The system's ICMP socket and resolver instead of the fakes.
     bool makeRealPing = false;
+    // An installed program's folders for the settings and the log; the
+    // program folder when empty.
+    QString settingsDirectory;
+    QString dataDirectory;
 
     // Creates the windows in the program's start-up order.
     void create(RegionalSettings regional = {}) {
@@ -49,6 +53,8 @@ struct MonitorFixture {
         services.shell = &shell;
         services.boxes = &boxes;
         services.programDirectory = folder.path() + u'/';
+        services.settingsDirectory = settingsDirectory;
+        services.dataDirectory = dataDirectory;
         services.regional = regional;
         if (!makeRealPing)
             services.makePing = [this](QObject* owner) {

@@ -6,7 +6,7 @@
 // Usage: linkvigil-screenshots OUTPUT_FOLDER
 
 #include "MonitorFixture.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
 #include "engine/TTimer.h"
+#include "icmp/AddressText.h"
 #include "logform/TFileNameEdit.h"
 #include "logform/TSpinEdit.h"
-#include "text/Inet.h"
 #include "widgets/TGauge.h"
 
 #include <QCheckBox>

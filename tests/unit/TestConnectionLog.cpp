@@ -2,7 +2,7 @@
 #include "TestMain.h"
 #include "clock/DateTime.h"
 #include "engine/TTimer.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
+#include "icmp/AddressText.h"
 #include "resources/Icons.h"
-#include "text/Inet.h"
 #include "widgets/TChartBox.h"
 #include "widgets/TGauge.h"
 

@@ -5,13 +5,13 @@
 #include "ScriptedMessageBoxes.h"
 #include "engine/MonitorEngine.h"
 #include "engine/TTimer.h"
+#include "icmp/AddressText.h"
 #include "ledger/HostState.h"
 #include "ledger/LedgerFile.h"
 #include "ledger/RouteProbe.h"
 #include "ping/TPing.h"
 #include "settings/MonitorProfile.h"
 #include "settings/TIniFile.h"
-#include "text/Inet.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 #include "MonitorFixture.h"
 #include "RecordingNotifications.h"
 #include "TestMain.h"
+#include "icmp/AddressText.h"
 #include "notify/AlertNotices.h"
-#include "text/Inet.h"
 
 #include <QComboBox>
 

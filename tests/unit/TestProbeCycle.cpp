@@ -1,7 +1,7 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
 #include "engine/TTimer.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 #include "widgets/TGauge.h"
 
 #include <QComboBox>

@@ -31,10 +31,11 @@ class TestSettingsFile : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    QByteArray iniBytes() const {
-        QFile file(iniPath());
+    static QByteArray readFile(const QString& path) {
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    QByteArray iniBytes() const { return readFile(iniPath()); }
     void start(RegionalSettings regional = {}) {
         f->create(regional);
         m = f->main.get();
@@ -387,6 +388,26 @@ private slots:
         f->boxes.setNextAnswer(IMessageBoxes::OK);
         m->SaveButtonClick(m->SaveButton);
         QCOMPARE(iniBytes(), defaultFile());
+    }
+
+    // Installed: the settings file in its own folder, the default log and
+    // a relative log name in the data folder; nothing beside the program.
+    void installedPlacesKeepNothingBesideTheProgram() {
+        const QString config = f->folder.filePath("config/linkvigil/");
+        const QString state = f->folder.filePath("state/linkvigil/");
+        QVERIFY(QDir().mkpath(config) && QDir().mkpath(state));
+        f->settingsDirectory = config;
+        f->dataDirectory = state;
+        QFile written(config + "Linkvigil.ini");
+        QVERIFY(written.open(QIODevice::WriteOnly));
+        written.write("[Logging]\r\nLogFile=net/Connect.log\r\n");
+        written.close();
+        start();
+        QCOMPARE(m->Engine->LogFilePath(), state + "net/Connect.log");
+        m->SaveButtonClick(nullptr);
+        QVERIFY(QFile::exists(config + "Linkvigil.ini"));
+        QVERIFY(!QFile::exists(f->folder.filePath("Linkvigil.ini")));
+        QVERIFY(readFile(config + "Linkvigil.ini").contains("LogFile=net/Connect.log\r\n"));
     }
 
     void saveWithoutSenderDoesNotAsk() {

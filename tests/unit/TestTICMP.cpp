@@ -1,7 +1,7 @@
 #include "FakeEcho.h"
 #include "FakeResolver.h"
+#include "icmp/AddressText.h"
 #include "icmp/TICMP.h"
-#include "text/Inet.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 #include "Exception.h"
 #include "FakeEcho.h"
 #include "FakeResolver.h"
+#include "icmp/AddressText.h"
 #include "icmp/GaiResolver.h"
 #include "ping/TPing.h"
 #include "ping/ThreadedLookup.h"
-#include "text/Inet.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -274,6 +274,7 @@ private slots:
         QTest::newRow("limits and loss") << std::vector<int>{0, 80, 30, 28} << std::vector<int>{2} << 3;
         QTest::newRow("silent hop") << std::vector<int>{0, 100, 0, 0} << std::vector<int>{2} << 0;
         QTest::newRow("chance") << std::vector<int>{0, 3, 2, 1} << std::vector<int>{} << 0;
+        QTest::newRow("the path ends") << std::vector<int>{0, 0, 100, 100} << std::vector<int>{} << 3;
     }
     void readingTheHops() {
         QFETCH(std::vector<int>, loss);
@@ -285,7 +286,10 @@ private slots:
             QCOMPARE(bool(reading.limitsAnswers[std::size_t(h - 1)]),
                      std::find(limiting.begin(), limiting.end(), h) != limiting.end());
         QCOMPARE(reading.lossStartHop, start);
-        if (start)
+        if (start && loss[std::size_t(start - 1)] == 100)
+            QCOMPARE(reading.lossStartText(),
+                     QStringLiteral("loss starts at hop %1, where nothing answers").arg(start));
+        else if (start)
             QCOMPARE(reading.lossStartText(), QStringLiteral("loss starts at hop %1 (10.0.0.%1)").arg(start));
         else
             QVERIFY(reading.lossStartText().isEmpty());

@@ -1,6 +1,6 @@
 #include "MonitorFixture.h"
 #include "TestMain.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 #include "tray/TrayIcon.h"
 
 #include <QAction>

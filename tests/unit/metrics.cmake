@@ -1,4 +1,4 @@
-linkvigil_add_test(test_metrics_exposition unit/TestMetricsExposition.cpp)
+linkvigil_add_core_test(test_metrics_exposition unit/TestMetricsExposition.cpp)
 target_link_libraries(test_metrics_exposition PRIVATE linkvigil_metrics)
-linkvigil_add_test(test_metrics_server unit/TestMetricsServer.cpp)
+linkvigil_add_core_test(test_metrics_server unit/TestMetricsServer.cpp)
 target_link_libraries(test_metrics_server PRIVATE linkvigil_metrics)

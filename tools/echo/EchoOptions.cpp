@@ -4,7 +4,8 @@
 
 const char kEchoUsage[] = "usage: linkvigil-echo [--size N] [--ttl N] [--flags N] [--timeout MS] [--count N]\n"
                           "                      [--interval MS] [--socket auto|ping|raw] [--prefer-ipv6] HOST\n"
-                          "       linkvigil-echo --trace [--count N] [--interval MS] [--timeout MS] HOST\n"
+                          "       linkvigil-echo --trace [--count N] [--interval MS] [--timeout MS]\n"
+                          "                      [--socket auto|ping|raw] HOST\n"
                           "HOST is a name, a dotted IPv4 address or an IPv6 address. --trace sends N rounds\n"
                           "(default 10) of echoes with hop limits 1 to 30, one round per interval, and prints\n"
                           "one line per hop.\n";

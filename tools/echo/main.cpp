@@ -3,8 +3,8 @@
 
 #include "EchoOptions.h"
 #include "TraceRun.h"
+#include "icmp/AddressText.h"
 #include "icmp/Privileges.h"
-#include "text/Inet.h"
 
 #include <QCoreApplication>
 

@@ -5,11 +5,11 @@
 #include "Exception.h"
 #include "TTimer.h"
 #include "clock/DateTime.h"
+#include "icmp/AddressText.h"
 #include "icmp/AsyncEcho.h"
 #include "icmp/TICMP.h"
 #include "ledger/LedgerFile.h"
 #include "ping/TPing.h"
-#include "text/Inet.h"
 #include "text/SharedText.h"
 
 #include <QMetaMethod>

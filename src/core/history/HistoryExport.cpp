@@ -1,8 +1,8 @@
 #include "history/HistoryExport.h"
 
 #include "clock/LocalTime.h"
+#include "icmp/AddressText.h"
 #include "icmp/TICMP.h"
-#include "text/Inet.h"
 
 #include <QIODevice>
 

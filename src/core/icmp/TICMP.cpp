@@ -4,7 +4,7 @@
 #include "IcmpWire.h"
 #include "LinuxIcmpSocket.h"
 #include "ReadyWaiter.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,9 +3,9 @@
 #include "HostLedger.h"
 #include "LedgerFile.h"
 #include "RouteProbe.h"
+#include "icmp/AddressText.h"
 #include "icmp/AsyncEcho.h"
 #include "icmp/TICMP.h"
-#include "text/Inet.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 #include "ReliabilityAlerts.h"
 
 #include "Reliability.h"
+#include "icmp/AddressText.h"
 #include "seams/ISoundPlayer.h"
-#include "text/Inet.h"
 #include "text/Stamps.h"
 
 ReliabilityAlerts::ReliabilityAlerts(const IClock& clock, const MonitorOptions& options,

@@ -2,8 +2,8 @@
 
 #include "Exception.h"
 #include "ThreadedLookup.h"
+#include "icmp/AddressText.h"
 #include "icmp/GaiResolver.h"
-#include "text/Inet.h"
 
 TPing::TPing(QObject* owner, SocketKind kind)
     : TPing(owner, std::make_unique<TICMP>(kind), std::make_unique<ThreadedLookup>(std::make_shared<GaiResolver>())) {}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "icmp/IpAddress.h"
-
 #include <QString>
 
 #include <cstdint>
@@ -16,10 +14,7 @@ inline constexpr std::uint32_t kAddrNone = 0xFFFFFFFFu;
 std::uint32_t parse(const QString& text);
 // inet_ntoa: the normal dotted form.
 QString format(std::uint32_t address);
-// Either family in its canonical text.
-inline QString format(const IpAddress& address) {
-    return QString::fromStdString(address.text());
-}
+// (Either family's canonical text: icmp/AddressText.h.)
 
 // The host as typed with its address in canonical text beside it, as
 // "[FD77:0:0::2] (fd77::2)"; the host alone when the address is not known

@@ -13,9 +13,12 @@ constexpr double kNoticeable = 0.05;
 QString PathReading::lossStartText() const {
     if (lossStartHop <= 0)
         return {};
-    const QString address =
-        lossStartAddress.valid() ? QString::fromStdString(lossStartAddress.text()) : QStringLiteral("*");
-    return QStringLiteral("loss starts at hop %1 (%2)").arg(lossStartHop).arg(address);
+    // A hop that never answered has no address to name.
+    if (!lossStartAddress.valid())
+        return QStringLiteral("loss starts at hop %1, where nothing answers").arg(lossStartHop);
+    return QStringLiteral("loss starts at hop %1 (%2)")
+        .arg(lossStartHop)
+        .arg(QString::fromStdString(lossStartAddress.text()));
 }
 
 PathReading readPath(const std::vector<HopRecord>& hops, int lastHop) {

@@ -18,7 +18,8 @@ struct PathReading {
     int lossStartHop = 0;
     IpAddress lossStartAddress;
 
-    // "loss starts at hop 3 (10.81.3.2)", or "" when none does.
+    // "loss starts at hop 3 (10.81.3.2)", "loss starts at hop 3, where
+    // nothing answers" for a hop that never did, or "" when none does.
     QString lossStartText() const;
 };
 

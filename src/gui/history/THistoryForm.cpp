@@ -6,10 +6,10 @@
 #include "history/HistoryReadout.h"
 #include "history/HopSeries.h"
 #include "history/THistoryChart.h"
+#include "icmp/AddressText.h"
 #include "ledger/LedgerQuery.h"
 #include "report/Format.h"
 #include "resources/Icons.h"
-#include "text/Inet.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -292,7 +292,7 @@ void TMainForm::createControls() {
     engine.sound = m_services.sound;
     engine.boxes = m_services.boxes;
     engine.makePing = m_services.makePing;
-    engine.logDirectory = m_services.programDirectory;
+    engine.logDirectory = dataDirectory();
     engine.regional = m_services.regional;
     engine.stopwatch = m_services.stopwatch;
     engine.routes = m_services.routes;
@@ -319,7 +319,8 @@ void TMainForm::createControls() {
 // fields with their limits and legend, the probe state and the chart.
 void TMainForm::FormCreate() {
     ProgramDirectory = m_services.programDirectory;
-    SettingsFileName = ProgramDirectory + settings::FileName;
+    SettingsFileName =
+        (m_services.settingsDirectory.isEmpty() ? ProgramDirectory : m_services.settingsDirectory) + settings::FileName;
     LoadSettings();
 
     edInterval->setText(QString::number(Engine->Interval()));

@@ -37,6 +37,10 @@ struct MainFormServices {
     // resolver when unset.
     std::function<TPing*(QObject* owner)> makePing;
     QString programDirectory; // with a trailing "/"
+    // The settings file's folder, and the folder of the default log (where
+    // a relative log name is taken from); the program's folder when empty.
+    QString settingsDirectory;
+    QString dataDirectory;
     RegionalSettings regional;
     // For the outage ledger; see EngineServices.
     IStopwatch* stopwatch = nullptr;
@@ -149,6 +153,10 @@ protected:
 private:
     void createControls();
     void FormCreate();
+    // Where the default log lies and a relative log name is taken from.
+    QString dataDirectory() const {
+        return m_services.dataDirectory.isEmpty() ? m_services.programDirectory : m_services.dataDirectory;
+    }
     void focusChanged(QWidget* old, QWidget* now);
     void setCaption(const QString& caption);
     void setRecentAddresses(QStringList items);

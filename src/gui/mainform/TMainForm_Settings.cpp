@@ -55,7 +55,7 @@ void TMainForm::LoadSettings() {
     // A size limit that is no number is shown at once; the rest of the
     // start-up goes on with the default limit.
     const MonitorProfile profile =
-        MonitorProfile::Load(ini, ProgramDirectory + QStringLiteral("Connect.log"), Regional().decimalSeparator);
+        MonitorProfile::Load(ini, dataDirectory() + QStringLiteral("Connect.log"), Regional().decimalSeparator);
     MetricsListen = profile.MetricsListen;
     OutagesGeometry = profile.OutagesWindow;
     History = profile.HistoryEnabled ? std::optional(history::optionsOf(profile)) : std::nullopt;
@@ -75,7 +75,7 @@ void TMainForm::SaveButtonClick(QObject* Sender) {
     TIniFile ini(SettingsFileName);
     ini.BeginUpdate();
     MonitorProfile profile = Engine->Profile();
-    profile.LogFile = storedLogName(ProgramDirectory, profile.LogFile);
+    profile.LogFile = storedLogName(dataDirectory(), profile.LogFile);
     if (OutagesForm && OutagesForm->placed())
         OutagesGeometry = OutagesForm->geometryText();
     profile.OutagesWindow = OutagesGeometry;

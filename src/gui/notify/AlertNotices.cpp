@@ -2,7 +2,7 @@
 
 #include "clock/DateTime.h"
 #include "engine/MonitorEngine.h"
-#include "text/Inet.h"
+#include "icmp/AddressText.h"
 
 const QString AlertNotices::ShowOutages = QStringLiteral("show-outages");
 

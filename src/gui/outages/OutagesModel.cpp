@@ -1,9 +1,9 @@
 #include "outages/OutagesModel.h"
 
+#include "icmp/AddressText.h"
 #include "outages/Swatch.h"
 #include "report/CauseColours.h"
 #include "report/Format.h"
-#include "text/Inet.h"
 
 #include <QColor>
 

@@ -1,12 +1,12 @@
 #include "outages/TOutagesForm.h"
 
 #include "Fonts.h"
+#include "icmp/AddressText.h"
 #include "ledger/LedgerFile.h"
 #include "outages/OutagesModel.h"
 #include "outages/TTotalsGrid.h"
 #include "report/Period.h"
 #include "resources/Icons.h"
-#include "text/Inet.h"
 
 #include <QComboBox>
 #include <QGroupBox>

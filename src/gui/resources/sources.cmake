@@ -1,7 +1,4 @@
 # The icons, compiled into the gui library as :/icons/<name>.svg.
-target_sources(linkvigil_gui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/Icons.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Icons.h)
 qt_add_resources(linkvigil_gui linkvigil_icons
     PREFIX "/icons"
     BASE ${CMAKE_CURRENT_LIST_DIR}/icons

@@ -1,9 +1,9 @@
 #include "TrayStatus.h"
 
 #include "engine/MonitorEngine.h"
+#include "icmp/AddressText.h"
 #include "icmp/TICMP.h"
 #include "monitor/Reliability.h"
-#include "text/Inet.h"
 
 TrayStatus::TrayStatus(const MonitorEngine& engine, QObject* parent) : QObject(parent), m_engine(engine) {
     const MonitorEngine* e = &engine;
