@@ -1,13 +1,14 @@
 // linkvigil-makehelp: lays out the user guide from its Markdown text with
 // Qt's text engine and prints it to a PDF file: A4, a title block with the
-// version, a contents list, drawn figures of the windows, a running header
-// and "Page N of M" in the footer.
+// version, a contents list, the figures (pictures of the real windows,
+// made by linkvigil-figures), a running header and "Page N of M" in the
+// footer.
 //
-//   linkvigil-makehelp INPUT.md OUTPUT.pdf
+//   linkvigil-makehelp INPUT.md FIGURE-FOLDER OUTPUT.pdf
 //
 // Needs no display: without QT_QPA_PLATFORM it uses the offscreen platform.
-// A figure is written in the text as ![caption](figure:NAME); nothing else is
-// loaded from anywhere. The PDF only replaces OUTPUT once it is complete.
+// A figure is written in the text as ![caption](figure:NAME), the picture
+// FIGURE-FOLDER/NAME.png; nothing else is loaded from anywhere. The PDF only replaces OUTPUT once it is complete.
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -103,479 +104,23 @@ QFont sansFont(double points, bool bold = false) {
     return font;
 }
 
-QFont sansPixels(double pixels, bool bold = false, bool italic = false) {
-    QFont font;
-    font.setFamilies(sansFamilies());
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, int(std::lround(pixels))));
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
 void fail(const QString& message) {
     std::fprintf(stderr, "linkvigil-makehelp: %s\n", message.toLocal8Bit().constData());
 }
 
 // ---------------------------------------------------------------------------
-// Figures: the windows drawn from their layouts, with numbered markers that
-// the text refers to. Coordinates are the windows' own pixels.
+// Figures: pictures of the real windows, rendered at build time into the
+// figures folder (linkvigil-figures), NAME.png; the numbers the text refers
+// to are on them.
 
-enum class Icon { None, Check, Cross, Floppy, Eyes };
-
-// The buttons' small pictures, in a 16 x 16 box.
-void drawIcon(QPainter& p, QPointF topLeft, Icon icon, bool enabled) {
-    p.save();
-    p.translate(topLeft);
-    const auto colour = [enabled](QColor c) { return enabled ? c : QColor(0xa8, 0xa8, 0xa8); };
-    switch (icon) {
-    case Icon::None:
-        break;
-    case Icon::Check: {
-        p.setPen(QPen(colour(QColor(0x2e, 0x9b, 0x3a)), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const QPointF points[] = {{3, 8.5}, {6.5, 12}, {13, 4}};
-        p.drawPolyline(points, 3);
-        break;
-    }
-    case Icon::Cross:
-        p.setPen(QPen(colour(QColor(0xd2, 0x3a, 0x2a)), 2.4, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(4, 4), QPointF(12, 12));
-        p.drawLine(QPointF(12, 4), QPointF(4, 12));
-        break;
-    case Icon::Floppy:
-        p.setPen(QPen(colour(QColor(0x1f, 0x3f, 0x75)), 0.8));
-        p.setBrush(colour(QColor(0x2f, 0x5f, 0xa7)));
-        p.drawRoundedRect(QRectF(2, 2, 12, 12), 1.2, 1.2);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xdd, 0xe4, 0xee));
-        p.drawRect(QRectF(4.5, 2.5, 6.5, 4));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4, 9, 8, 4.5));
-        break;
-    case Icon::Eyes:
-        p.setPen(QPen(QColor(0x30, 0x30, 0x30), 0.9));
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(1.5, 3.5, 6.5, 9));
-        p.drawEllipse(QRectF(8, 3.5, 6.5, 9));
-        p.setBrush(QColor(0x20, 0x20, 0x20));
-        p.drawEllipse(QPointF(5.6, 8.5), 1.6, 1.6);
-        p.drawEllipse(QPointF(12.1, 8.5), 1.6, 1.6);
-        break;
-    }
-    p.restore();
-}
-
-// The warning sign of the warning window, in a 32 x 32 box.
-void drawWarningSign(QPainter& p, QPointF topLeft) {
-    p.save();
-    p.translate(topLeft);
-    QPainterPath sign;
-    sign.moveTo(16, 3);
-    sign.lineTo(30.5, 28.5);
-    sign.lineTo(1.5, 28.5);
-    sign.closeSubpath();
-    p.setPen(QPen(QColor(0x8a, 0x64, 0x00), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(QColor(0xf7, 0xc5, 0x1e));
-    p.drawPath(sign);
-    p.setPen(QPen(QColor(0x11, 0x11, 0x11), 3.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(16, 11), QPointF(16, 19));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x11, 0x11, 0x11));
-    p.drawEllipse(QPointF(16, 24), 2, 2);
-    p.restore();
-}
-
-class Sketch {
-public:
-    // A window of w x h client pixels with a title bar, drawn at `scale`
-    // image pixels per window pixel; without a close box, with a minimize
-    // box instead.
-    Sketch(int w, int h, double scale, const QString& title, bool closeBox = true)
-        : m_image(int(std::ceil((w + 2 * kFrame + 2 * kOuter) * scale)),
-                  int(std::ceil((h + kTitle + kFrame + 2 * kOuter) * scale)), QImage::Format_RGB32) {
-        m_image.fill(Qt::white);
-        m_painter.begin(&m_image);
-        m_painter.setRenderHint(QPainter::Antialiasing);
-        m_painter.setRenderHint(QPainter::TextAntialiasing);
-        m_painter.scale(scale, scale);
-        // The frame and the title bar.
-        const QRectF outer(kOuter, kOuter, w + 2 * kFrame, h + kTitle + kFrame);
-        m_painter.setPen(QPen(QColor(0x5b, 0x64, 0x70), 1.0));
-        m_painter.setBrush(QColor(0x3b, 0x4a, 0x5e));
-        m_painter.drawRoundedRect(outer, 4, 4);
-        m_painter.setPen(Qt::white);
-        m_painter.setFont(sansPixels(12, true));
-        m_painter.drawText(QRectF(outer.left() + 10, outer.top(), w - 60, kTitle), Qt::AlignVCenter | Qt::AlignLeft,
-                           title);
-        m_painter.setPen(QPen(Qt::white, 1.4));
-        const QPointF box(outer.right() - 14, outer.top() + kTitle / 2);
-        if (closeBox) {
-            m_painter.drawLine(box + QPointF(-4, -4), box + QPointF(4, 4));
-            m_painter.drawLine(box + QPointF(-4, 4), box + QPointF(4, -4));
-        } else {
-            m_painter.drawLine(box + QPointF(-4, 3), box + QPointF(4, 3));
-        }
-        // The client area; from here on, window coordinates.
-        m_painter.translate(kOuter + kFrame, kOuter + kTitle);
-        m_painter.fillRect(QRectF(0, 0, w, h), QColor(0xef, 0xef, 0xef));
-    }
-
-    QPainter& painter() { return m_painter; }
-
-    QImage finish() {
-        m_painter.end();
-        return m_image;
-    }
-
-    // Text at (x, y) as the top-left corner of a line of the window font.
-    void text(double x, double y, const QString& s, const QFont& font = windowFont(), const QColor& colour = Qt::black,
-              double width = 0, Qt::Alignment align = Qt::AlignLeft) {
-        m_painter.setFont(font);
-        m_painter.setPen(colour);
-        const double height = QFontMetricsF(font).height();
-        if (width <= 0)
-            width = QFontMetricsF(font).horizontalAdvance(s) + 2;
-        m_painter.drawText(QRectF(x, y, width, height), align | Qt::AlignTop, s);
-    }
-
-    void heading(double x, double y, const QString& s) { text(x, y, s, sansPixels(13, true, true)); }
-
-    void link(double x, double y, const QString& s) {
-        QFont font = windowFont();
-        font.setUnderline(true);
-        text(x, y, s, font, QColor(0, 0, 255));
-    }
-
-    void field(const QRectF& r, const QString& s, bool framed = true) {
-        m_painter.setPen(QPen(QColor(0x8a, 0x8a, 0x8a), 1));
-        m_painter.setBrush(Qt::white);
-        if (framed)
-            m_painter.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
-        fitted(r.adjusted(4, 0, -4, 0), s, Qt::AlignVCenter | Qt::AlignLeft, Qt::black);
-    }
-
-    void combo(const QRectF& r, const QString& s) {
-        field(r, s);
-        arrowButton(QRectF(r.right() - 17, r.top() + 1, 16, r.height() - 2));
-    }
-
-    void spin(const QRectF& r, const QString& s) {
-        field(r, s);
-        const QRectF b(r.right() - 13, r.top() + 1, 12, r.height() - 2);
-        m_painter.fillRect(b, QColor(0xe3, 0xe3, 0xe3));
-        m_painter.setPen(QPen(QColor(0x8a, 0x8a, 0x8a), 0.8));
-        m_painter.drawLine(QPointF(b.left(), b.center().y()), QPointF(b.right(), b.center().y()));
-        triangle(QPointF(b.center().x(), b.top() + b.height() * 0.25), 2.5, true);
-        triangle(QPointF(b.center().x(), b.top() + b.height() * 0.75), 2.5, false);
-    }
-
-    // A file name field with its folder button at the right end.
-    void fileField(const QRectF& r, const QString& s) {
-        field(r, s);
-        const QRectF b(r.right() - 20, r.top() + 2, 18, r.height() - 4);
-        m_painter.fillRect(b, QColor(0xe3, 0xe3, 0xe3));
-        folder(b.center());
-    }
-
-    void button(const QRectF& r, const QString& s, Icon icon = Icon::None, bool enabled = true,
-                bool isDefault = false) {
-        m_painter.setPen(QPen(isDefault ? QColor(0x30, 0x60, 0xa0) : QColor(0x8a, 0x8a, 0x8a), 1));
-        m_painter.setBrush(QColor(0xe6, 0xe6, 0xe6));
-        m_painter.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
-        const QColor ink = enabled ? QColor(Qt::black) : QColor(0xa0, 0xa0, 0xa0);
-        if (icon == Icon::None) {
-            fitted(r, s, Qt::AlignCenter, ink);
-            return;
-        }
-        const double textWidth = QFontMetricsF(windowFont()).horizontalAdvance(s);
-        const double left = r.center().x() - (16 + 4 + textWidth) / 2;
-        drawIcon(m_painter, QPointF(left, r.center().y() - 8), icon, enabled);
-        fitted(QRectF(left + 20, r.top(), textWidth + 2, r.height()), s, Qt::AlignVCenter | Qt::AlignLeft, ink);
-    }
-
-    void speakerButton(const QRectF& r) {
-        m_painter.setPen(QPen(QColor(0x8a, 0x8a, 0x8a), 1));
-        m_painter.setBrush(QColor(0xe6, 0xe6, 0xe6));
-        m_painter.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
-        const QPointF c = r.center();
-        QPainterPath body;
-        body.moveTo(c + QPointF(-6, -2));
-        body.lineTo(c + QPointF(-3, -2));
-        body.lineTo(c + QPointF(1, -5.5));
-        body.lineTo(c + QPointF(1, 5.5));
-        body.lineTo(c + QPointF(-3, 2));
-        body.lineTo(c + QPointF(-6, 2));
-        body.closeSubpath();
-        m_painter.setPen(Qt::NoPen);
-        m_painter.setBrush(QColor(0x3c, 0x3c, 0x3c));
-        m_painter.drawPath(body);
-        m_painter.setBrush(Qt::NoBrush);
-        m_painter.setPen(QPen(QColor(0x1e, 0x5a, 0xc8), 1.1));
-        m_painter.drawArc(QRectF(c.x() - 1, c.y() - 3, 5, 6), -60 * 16, 120 * 16);
-        m_painter.drawArc(QRectF(c.x() - 2, c.y() - 5.5, 9, 11), -60 * 16, 120 * 16);
-    }
-
-    void check(double x, double y, const QString& s, bool checked, double width) {
-        const QRectF box(x + 1, y + 2, 12, 12);
-        m_painter.setPen(QPen(QColor(0x70, 0x70, 0x70), 1));
-        m_painter.setBrush(Qt::white);
-        m_painter.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
-        if (checked) {
-            m_painter.setPen(QPen(Qt::black, 1.6));
-            m_painter.drawLine(box.topLeft() + QPointF(2.5, 6), box.topLeft() + QPointF(5, 9));
-            m_painter.drawLine(box.topLeft() + QPointF(5, 9), box.topLeft() + QPointF(9.5, 3));
-        }
-        fitted(QRectF(x + 18, y, width - 18, 17), s, Qt::AlignVCenter | Qt::AlignLeft, Qt::black);
-    }
-
-    void group(const QRectF& r, const QString& title) {
-        m_painter.setPen(QPen(QColor(0xa8, 0xa8, 0xa8), 1));
-        m_painter.setBrush(Qt::NoBrush);
-        m_painter.drawRect(r.adjusted(0.5, 7.5, -0.5, -0.5));
-        const double w = QFontMetricsF(windowFont()).horizontalAdvance(title) + 6;
-        m_painter.fillRect(QRectF(r.left() + 8, r.top(), w, 14), QColor(0xef, 0xef, 0xef));
-        text(r.left() + 11, r.top(), title);
-    }
-
-    // A numbered marker centred on (x, y).
-    void marker(double x, double y, int number) {
-        const double radius = 7;
-        m_painter.setPen(QPen(Qt::white, 1.2));
-        m_painter.setBrush(QColor(0xc4, 0x4e, 0x00));
-        m_painter.drawEllipse(QPointF(x, y), radius, radius);
-        m_painter.setPen(Qt::white);
-        m_painter.setFont(sansPixels(number >= 10 ? 8.5 : 10, true));
-        m_painter.drawText(QRectF(x - radius, y - radius, 2 * radius, 2 * radius), Qt::AlignCenter,
-                           QString::number(number));
-    }
-
-    static QFont windowFont() { return sansPixels(11); }
-
-private:
-    static constexpr double kOuter = 6;  // white space around the window
-    static constexpr double kFrame = 3;  // the window's frame
-    static constexpr double kTitle = 24; // the title bar
-
-    // Text in a rectangle, condensed as far as needed to fit its width.
-    void fitted(const QRectF& r, const QString& s, Qt::Alignment align, const QColor& colour) {
-        QFont font = windowFont();
-        const double natural = QFontMetricsF(font).horizontalAdvance(s);
-        if (natural > r.width() && natural > 0)
-            font.setStretch(std::max(60, int(100 * r.width() / natural)));
-        m_painter.setFont(font);
-        m_painter.setPen(colour);
-        m_painter.drawText(r, align, s);
-    }
-
-    void triangle(QPointF c, double size, bool up) {
-        QPainterPath path;
-        const double dy = up ? -size / 2 : size / 2;
-        path.moveTo(c.x() - size, c.y() - dy);
-        path.lineTo(c.x() + size, c.y() - dy);
-        path.lineTo(c.x(), c.y() + dy);
-        path.closeSubpath();
-        m_painter.fillPath(path, QColor(0x30, 0x30, 0x30));
-    }
-
-    void arrowButton(const QRectF& r) {
-        m_painter.fillRect(r, QColor(0xe3, 0xe3, 0xe3));
-        triangle(r.center(), 3.5, false);
-    }
-
-    void folder(QPointF c) {
-        QPainterPath path;
-        path.moveTo(c + QPointF(-6, -4));
-        path.lineTo(c + QPointF(-2, -4));
-        path.lineTo(c + QPointF(-1, -3));
-        path.lineTo(c + QPointF(6, -3));
-        path.lineTo(c + QPointF(6, 4));
-        path.lineTo(c + QPointF(-6, 4));
-        path.closeSubpath();
-        m_painter.setPen(QPen(QColor(0x9a, 0x74, 0x1a), 0.8));
-        m_painter.setBrush(QColor(0xf2, 0xc9, 0x4c));
-        m_painter.drawPath(path);
-    }
-
-    QImage m_image;
-    QPainter m_painter;
-};
-
-// The response-time chart: teal bars on navy, a lost echo at full height,
-// the red cursor after the last reply.
-void drawChart(QPainter& p, const QRectF& r) {
-    const QColor navy(0, 0, 128);
-    const QColor teal(0, 128, 128);
-    p.fillRect(r, navy);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
-    // Round trips in per cent of the time-out: mostly quick, some slower,
-    // a few losses.
-    const int columns = int(r.width()) - 2;
-    const int drawn = columns * 62 / 100;
-    for (int x = 0; x < drawn; ++x) {
-        const double wave = 0.5 + 0.5 * std::sin(x * 0.21) * std::sin(x * 0.047 + 1.0);
-        double share = 0.04 + 0.05 * wave + ((x * 37) % 11) * 0.004;
-        if (x > 120 && x < 150)
-            share += 0.18 + 0.1 * std::sin(x * 0.5);
-        if (x == 131 || x == 138 || x == 139 || x == 176)
-            share = 1.0;
-        const double h = std::max(2.0, std::round(share * (r.height() - 2)));
-        p.fillRect(QRectF(r.left() + 1 + x, r.bottom() - 1 - h, 1, h), teal);
-    }
-    p.fillRect(QRectF(r.left() + 1 + drawn, r.top() + 1, 1, r.height() - 2), QColor(255, 0, 0));
-}
-
-void drawGauge(QPainter& p, const QRectF& r, int percent) {
-    p.setPen(QPen(QColor(0x70, 0x70, 0x70), 1));
-    p.setBrush(Qt::white);
-    p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
-    const QRectF inner = r.adjusted(1, 1, -1, -1);
-    const QRectF bar(inner.left(), inner.top(), inner.width() * percent / 100.0, inner.height());
-    p.fillRect(bar, QColor(0, 0, 128));
-    const QString label = QStringLiteral("%1%").arg(percent);
-    p.setFont(Sketch::windowFont());
-    p.save();
-    p.setClipRect(bar);
-    p.setPen(Qt::white);
-    p.drawText(inner, Qt::AlignCenter, label);
-    p.restore();
-    p.save();
-    p.setClipRect(QRectF(bar.right(), inner.top(), inner.right() - bar.right(), inner.height()));
-    p.setPen(Qt::black);
-    p.drawText(inner, Qt::AlignCenter, label);
-    p.restore();
-}
-
-QImage mainWindowFigure() {
-    Sketch s(427, 293, 3, QStringLiteral("Connection 97%"));
-    QPainter& p = s.painter();
-    s.heading(8, 8, QStringLiteral("Check connection to:"));
-    s.combo({152, 8, 257, 21}, QStringLiteral("192.0.2.10"));
-    s.text(152, 32, QStringLiteral("192.0.2.10"));
-    s.heading(8, 56, QStringLiteral("Interval in msec:"));
-    s.field({152, 56, 137, 21}, QStringLiteral("1000"));
-    s.heading(8, 80, QStringLiteral("Time-out in msec:"));
-    s.field({152, 80, 137, 21}, QStringLiteral("1000"));
-    s.button({296, 72, 113, 25}, QStringLiteral("View Log ..."), Icon::Eyes);
-    s.button({296, 104, 113, 25}, QStringLiteral("Settings / Logs"));
-    s.heading(8, 112, QStringLiteral("Reliability:"));
-    drawGauge(p, {152, 112, 137, 17}, 97);
-    s.link(8, 136, QStringLiteral("Help File"));
-    s.link(64, 136, QStringLiteral("Web Info"));
-    s.button({152, 136, 65, 25}, QStringLiteral("Start"), Icon::Check, false);
-    s.button({224, 136, 67, 25}, QStringLiteral("Stop"), Icon::Cross);
-    s.button({296, 136, 113, 25}, QStringLiteral("Save Settings"), Icon::Floppy);
-    s.text(0, 168, QStringLiteral("1000 ms"), Sketch::windowFont(), Qt::black, 47, Qt::AlignRight);
-    s.text(0, 215, QStringLiteral("500 ms"), Sketch::windowFont(), Qt::black, 47, Qt::AlignRight);
-    s.text(0, 258, QStringLiteral("0 ms"), Sketch::windowFont(), Qt::black, 47, Qt::AlignRight);
-    p.fillRect(QRectF(56, 168, 353, 105), QColor(0xd4, 0xd4, 0xd4));
-    drawChart(p, {60, 172, 345, 97});
-    p.setPen(QPen(QColor(0xb8, 0xb8, 0xb8), 1));
-    p.drawLine(QPointF(0, 274.5), QPointF(427, 274.5));
-    s.text(4, 277, QStringLiteral("07/12/2026 14:31: Connection 192.0.2.10 rises above 70%"));
-
-    // The markers, in the order the text describes the controls.
-    s.marker(418, 18.5, 1);
-    s.marker(145.5, 38.5, 2);
-    s.marker(145.5, 66.5, 3);
-    s.marker(145.5, 90.5, 4);
-    s.marker(145.5, 120.5, 5);
-    s.marker(145.5, 148.5, 6);
-    s.marker(418, 116.5, 7);
-    s.marker(418, 84.5, 8);
-    s.marker(418, 148.5, 9);
-    s.marker(26, 158, 10);
-    s.marker(85, 158, 11);
-    s.marker(396, 182, 12);
-    s.marker(27, 242, 13);
-    s.marker(414, 283.5, 14);
-    s.marker(118, -12, 15);
-    return s.finish();
-}
-
-QImage settingsFigure() {
-    Sketch s(384, 490, 3, QStringLiteral("Settings"));
-    s.check(24, 8, QStringLiteral("Play warning sound when connection falls below 30%"), true, 320);
-    s.fileField({48, 32, 289, 21}, QStringLiteral("Carbrake.wav"));
-    s.speakerButton({344, 32, 23, 22});
-    s.check(48, 58, QStringLiteral("Repeat until confirmed"), true, 150);
-    s.text(200, 60, QStringLiteral("Repeat Interval:"));
-    s.spin({280, 56, 57, 21}, QStringLiteral("10"));
-    s.text(344, 60, QStringLiteral("Sec."));
-    s.check(24, 80, QStringLiteral("Play sound when connection is back to more than 70%"), true, 330);
-    s.fileField({48, 104, 289, 21}, QStringLiteral("Chimes.wav"));
-    s.speakerButton({344, 104, 23, 22});
-    s.check(24, 136, QStringLiteral("Log connection details to a file"), true, 233);
-    s.group({8, 160, 361, 161}, QStringLiteral("Details"));
-    QPainter& p = s.painter();
-    p.save();
-    p.translate(8, 160);
-    s.text(16, 28, QStringLiteral("Log File:"));
-    s.fileField({64, 24, 281, 21}, QStringLiteral("/home/anna/linkvigil/Connect.log"));
-    s.check(16, 64, QStringLiteral("Log Changes (fall below 30%, rise above 70%)"), true, 280);
-    s.check(16, 96, QStringLiteral("Log Averages, use time period:"), true, 188);
-    s.field({208, 94, 41, 21}, QStringLiteral("10"));
-    s.combo({256, 94, 89, 21}, QStringLiteral("Minutes"));
-    s.check(16, 128, QStringLiteral("Limit logfile's size to:"), true, 188);
-    s.field({208, 126, 41, 21}, QStringLiteral("30"));
-    s.text(256, 130, QStringLiteral("kB"));
-    p.restore();
-    s.button({152, 336, 75, 25}, QStringLiteral("OK"), Icon::Check, true, true);
-    s.group({8, 368, 361, 115}, QStringLiteral("Desktop and network"));
-    p.save();
-    p.translate(8, 368);
-    s.check(16, 20, QStringLiteral("Minimise to the tray when the window is closed"), false, 300);
-    s.check(16, 56, QStringLiteral("Show desktop notifications when the connection changes"), true, 329);
-    s.check(16, 74, QStringLiteral("Prefer IPv6 for hosts that have both kinds of address"), false, 329);
-    s.check(16, 92, QStringLiteral("Trace the path to the host, hop by hop (more packets)"), false, 329);
-    p.restore();
-
-    s.marker(14, 16.5, 1);
-    s.marker(38, 42.5, 2);
-    s.marker(374, 43, 3);
-    s.marker(38, 66.5, 4);
-    s.marker(374, 66.5, 5);
-    s.marker(14, 88.5, 6);
-    s.marker(14, 144.5, 7);
-    s.marker(14, 194, 8);
-    s.marker(14, 232.5, 9);
-    s.marker(14, 264.5, 10);
-    s.marker(14, 296.5, 11);
-    s.marker(140, 348.5, 12);
-    s.marker(14, 396.5, 13);
-    s.marker(14, 432.5, 14);
-    s.marker(14, 450.5, 15);
-    s.marker(14, 468.5, 16);
-    return s.finish();
-}
-
-QImage warningFigure() {
-    Sketch s(352, 142, 3, QStringLiteral("Linkvigil Warning"), false);
-    drawWarningSign(s.painter(), {8, 16});
-    s.text(72, 16, QStringLiteral("Linkvigil Warning"), sansPixels(15, true, true));
-    QPainter& p = s.painter();
-    p.setFont(Sketch::windowFont());
-    p.setPen(Qt::black);
-    p.drawText(QRectF(72, 40, 241, 49), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-               QStringLiteral("07/12/2026 14:21: Connection 192.0.2.10 falls below 30%"));
-    s.button({144, 104, 75, 25}, QStringLiteral("OK"), Icon::Check, true, true);
-    return s.finish();
-}
-
-// A figure is drawn here, or (without a drawing) is a picture of the real
-// window in the figures folder beside the guide's text, NAME.png.
 struct Figure {
     const char* name;
-    QImage (*draw)();
     double widthMm; // as printed
 };
 
 const Figure kFigures[] = {
-    {"main-window", mainWindowFigure, 94},
-    {"settings", settingsFigure, 80},
-    {"warning", warningFigure, 64},
-    {"route-window", nullptr, 150},
+    {"main-window", 94},     {"settings", 80},      {"warning", 64},   {"outages", 150},
+    {"history-window", 150}, {"route-window", 150}, {"tray-menu", 40},
 };
 
 QString& figureFolder() {
@@ -584,8 +129,7 @@ QString& figureFolder() {
 }
 
 QImage figureImage(const Figure& figure) {
-    return figure.draw ? figure.draw()
-                       : QImage(figureFolder() + u'/' + QLatin1String(figure.name) + QStringLiteral(".png"));
+    return QImage(figureFolder() + u'/' + QLatin1String(figure.name) + QStringLiteral(".png"));
 }
 
 const Figure* findFigure(const QString& name) {
@@ -1231,13 +775,13 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 3) {
-        std::fputs("usage: linkvigil-makehelp INPUT.md OUTPUT.pdf\n", stderr);
+    if (arguments.size() != 4) {
+        std::fputs("usage: linkvigil-makehelp INPUT.md FIGURE-FOLDER OUTPUT.pdf\n", stderr);
         return 2;
     }
     const QString input = arguments.at(1);
-    const QString output = arguments.at(2);
-    figureFolder() = QFileInfo(input).absolutePath() + QStringLiteral("/figures");
+    figureFolder() = arguments.at(2);
+    const QString output = arguments.at(3);
 
     QString error;
     const std::optional<QString> markdown = readText(input, &error);

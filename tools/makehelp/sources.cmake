@@ -10,8 +10,9 @@ add_custom_command(
     OUTPUT ${LINKVIGIL_PROGRAM_DIR}/linkvigil.pdf
     COMMAND ${CMAKE_COMMAND} -E make_directory ${LINKVIGIL_PROGRAM_DIR}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-            $<TARGET_FILE:linkvigil-makehelp> ${LINKVIGIL_GUIDE_TEXT} ${LINKVIGIL_PROGRAM_DIR}/linkvigil.pdf
-    DEPENDS linkvigil-makehelp ${LINKVIGIL_GUIDE_TEXT} ${PROJECT_SOURCE_DIR}/docs/figures/route-window.png
+            $<TARGET_FILE:linkvigil-makehelp> ${LINKVIGIL_GUIDE_TEXT} ${LINKVIGIL_FIGURE_DIR}
+            ${LINKVIGIL_PROGRAM_DIR}/linkvigil.pdf
+    DEPENDS linkvigil-makehelp linkvigil_figures ${LINKVIGIL_FIGURE_DIR}/main-window.png ${LINKVIGIL_GUIDE_TEXT}
     COMMENT "Laying out the user guide (linkvigil.pdf)"
     VERBATIM)
 add_custom_command(
