@@ -1,7 +1,6 @@
 #include "CauseColours.h"
 #include "EchoGraph.h"
 #include "Format.h"
-#include "PageComposer.h"
 #include "Period.h"
 #include "Report.h"
 #include "Timeline.h"
@@ -9,13 +8,12 @@
 #include "clock/LocalTime.h"
 #include "icmp/AddressText.h"
 #include "ledger/LedgerTotals.h"
+#include "page/PageComposer.h"
+#include "page/PageStyle.h"
+#include "page/PdfPages.h"
 
 #include <QFontMetricsF>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextOption>
 #include <QTimeZone>
 
@@ -30,32 +28,14 @@ namespace report {
 
 namespace {
 
-// Device units are dots at this resolution; lengths are given in mm.
-constexpr int kDpi = 300;
-constexpr double kMarginMm = 18;
-constexpr double kMarginBottomMm = 20;
-constexpr double kFooterBaselineMm = 10;
-constexpr double kHeaderBaselineMm = 11;
+using page::mm;
+using page::sans;
 
-const QColor kHeading(0x1d, 0x35, 0x57);
-const QColor kRule(0x9a, 0xa5, 0xb1);
-const QColor kHeaderBackground(0xe4, 0xe9, 0xef);
-const QColor kStripe(0xf5, 0xf7, 0xf9);
-const QColor kQuiet(0x55, 0x5f, 0x6b);
-
-double mm(double value) {
-    return value / 25.4 * kDpi;
-}
-
-QFont sans(double points, bool bold = false) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Noto Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+const QColor kHeading(page::kHeading);
+const QColor kRule(page::kRule);
+const QColor kHeaderBackground(page::kTableHeaderBackground);
+const QColor kStripe(page::kStripe);
+const QColor kQuiet(page::kQuiet);
 
 QString titleText(const QString& host) {
     return host.isEmpty() ? QStringLiteral("Outages") : QStringLiteral("Outages of %1").arg(host);
@@ -138,6 +118,12 @@ void placeTable(Sheet& sheet, const Table& table) {
     const double padX = mm(1.2);
     const double padY = mm(0.8);
     const double swatch = mm(2.6);
+    // The columns share the body's width in the proportions given.
+    double givenMm = 0;
+    for (const double w : table.widthsMm)
+        givenMm += w;
+    const double scale = givenMm > 0 ? sheet.width() / mm(givenMm) : 1;
+    const auto columnWidth = [&](int column) { return mm(table.widthsMm[column]) * scale; };
     const auto option = [&](int column) {
         QTextOption result(table.alignments.value(column, Qt::AlignLeft));
         result.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -149,8 +135,8 @@ void placeTable(Sheet& sheet, const Table& table) {
     const auto height = [&](const QStringList& cells, const QFont& font, const Table::Row* row) {
         double tallest = QFontMetricsF(font, sheet.painter.device()).height();
         for (int c = 0; c < cells.size() && c < table.widthsMm.size(); ++c)
-            tallest = std::max(
-                tallest, sheet.textHeight(font, mm(table.widthsMm[c]) - textLeft(c, row) - padX, cells[c], option(c)));
+            tallest = std::max(tallest,
+                               sheet.textHeight(font, columnWidth(c) - textLeft(c, row) - padX, cells[c], option(c)));
         return tallest + 2 * padY;
     };
     const auto place = [&](const QStringList& cells, const QFont& font, const Table::Row* row, QColor background,
@@ -164,7 +150,7 @@ void placeTable(Sheet& sheet, const Table& table) {
         QList<QTextOption> options;
         double swatchLeft = left;
         for (int c = 0; c < cells.size() && c < table.widthsMm.size(); ++c) {
-            const double w = mm(table.widthsMm[c]);
+            const double w = columnWidth(c);
             if (c == table.swatchColumn)
                 swatchLeft = left + padX;
             const double inset = textLeft(c, row);
@@ -438,27 +424,11 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
     if (!from.isValid() || !to.isValid() || from >= to)
         return fail(QStringLiteral("The period of the report is empty."));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    QPdfWriter writer(&file);
-    writer.setResolution(kDpi);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageOrientation(QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    writer.setTitle(titleText(host) + QStringLiteral(", ") + periodText(from, to));
-    writer.setCreator(QStringLiteral("Linkvigil"));
-
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        file.cancelWriting();
-        return fail(QStringLiteral("Cannot start the PDF %1").arg(path));
-    }
-    const double width = writer.width();
-    const double height = writer.height();
-    PageComposer pages(
-        QRectF(mm(kMarginMm), mm(kMarginMm), width - 2 * mm(kMarginMm), height - mm(kMarginMm) - mm(kMarginBottomMm)));
-    Sheet sheet{painter, pages};
+    page::PdfPages pdf(path, titleText(host) + QStringLiteral(", ") + periodText(from, to));
+    if (!pdf.isOpen())
+        return fail(pdf.error());
+    PageComposer pages(pdf.body());
+    Sheet sheet{pdf.painter(), pages};
     placeTitle(sheet, host, from, to, watchedSince, remarks);
     placeTotals(sheet, rows, from, to, watchedSince);
     placeTimeline(sheet, rows, from, to, watchedSince);
@@ -467,31 +437,8 @@ bool write(const QString& path, const QString& host, const QList<LedgerRow>& row
     else
         sheet.line(QStringLiteral("No echoes of this host are kept for this period."), sans(9), Qt::black, mm(5));
     placeRows(sheet, rows, from, to);
-
-    const QRectF body = pages.body();
-    const QString running = titleText(host);
-    const QString period = periodText(from, to);
-    pages.paint(painter, writer, [&](QPainter& p, int index, int count) {
-        p.setFont(sans(8));
-        p.setPen(kQuiet);
-        const QFontMetricsF metrics(p.font(), p.device());
-        if (index > 0) {
-            const double baseline = mm(kHeaderBaselineMm);
-            p.drawText(QPointF(body.left(), baseline), running);
-            p.drawText(QPointF(body.right() - metrics.horizontalAdvance(period), baseline), period);
-            p.setPen(QPen(kRule, mm(0.2)));
-            p.drawLine(QPointF(body.left(), baseline + mm(2)), QPointF(body.right(), baseline + mm(2)));
-            p.setPen(kQuiet);
-        }
-        const QString footer = QStringLiteral("Page %1 of %2").arg(index + 1).arg(count);
-        p.drawText(QPointF((width - metrics.horizontalAdvance(footer)) / 2, height - mm(kFooterBaselineMm)), footer);
-    });
-    if (!painter.end()) {
-        file.cancelWriting();
-        return fail(QStringLiteral("Cannot finish the PDF %1").arg(path));
-    }
-    if (!file.commit())
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    if (!pdf.finish(pages, {titleText(host), periodText(from, to)}))
+        return fail(pdf.error());
     return true;
 }
 

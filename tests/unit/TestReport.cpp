@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,6 +153,52 @@ private slots:
                  QStringLiteral("Beyond the gateway: the path ends after hop 2 (10.81.2.2)"));
         for (int i = 0; i < 150; ++i)
             QVERIFY2(text.contains(QStringLiteral("n%1x").arg(i)), "a row of the table is missing");
+    }
+
+    // The report and the guide are printed on the same pages: no word of
+    // either runs into the 20 mm side margins (the outage table's columns
+    // once ran 10 mm past the right one), and each page has its footer.
+    void pagesKeepTheirMargins_data() {
+        QTest::addColumn<QString>("pdf");
+        QTest::newRow("report") << QString();
+        QTest::newRow("guide") << QStringLiteral(LINKVIGIL_GUIDE_PDF);
+    }
+    void pagesKeepTheirMargins() {
+        QFETCH(QString, pdf);
+        if (pdf.isEmpty()) {
+            QList<LedgerRow> rows = sample();
+            rows[0].lastHop = QStringLiteral("2001:db8:81:3:ffff:ffff:ffff:2");
+            rows[0].lastHopNumber = 12;
+            rows[0].note = QStringLiteral("a note long enough to fill its column and more");
+            pdf = dir.filePath(QStringLiteral("margins.pdf"));
+            QString error;
+            QVERIFY2(report::writePdf(pdf, QStringLiteral("example.test"), rows, at(1, 0), at(4, 0), at(1, 0), &error),
+                     qPrintable(error));
+        }
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (tool.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed: the pages are not checked");
+        QProcess process;
+        process.start(tool, {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        QVERIFY(process.waitForFinished(30000));
+        const QString boxes = QString::fromUtf8(process.readAllStandardOutput());
+        const QRegularExpression page(QStringLiteral("<page width=\"([0-9.]+)\""));
+        const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" "
+                                                     "xMax=\"([0-9.]+)\" yMax=\"[0-9.]+\">([^<]*)</word>"));
+        const QRegularExpressionMatch first = page.match(boxes);
+        QVERIFY(first.hasMatch());
+        const double width = first.captured(1).toDouble();
+        const double margin = 20 / 25.4 * 72 - 0.5; // points, less a little for rounding
+        int words = 0;
+        for (auto it = word.globalMatch(boxes); it.hasNext(); ++words) {
+            const QRegularExpressionMatch m = it.next();
+            QVERIFY2(m.captured(1).toDouble() >= margin && m.captured(2).toDouble() <= width - margin,
+                     qPrintable(m.captured(3) + QStringLiteral(" at ") + m.captured(1) + u'-' + m.captured(2)));
+        }
+        QVERIFY(words > 100);
+        const int pages = int(boxes.count(QStringLiteral("<page ")));
+        QVERIFY(pages >= 1);
+        QCOMPARE(boxes.count(QStringLiteral(">Page</word>")), pages);
     }
 
     void pdfRefusesAnEmptyPeriodAndAnUnwritablePath() {

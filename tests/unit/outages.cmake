@@ -2,8 +2,9 @@
 linkvigil_add_test(test_outages_window unit/TestOutagesWindow.cpp)
 linkvigil_add_core_test(test_report unit/TestReport.cpp)
 target_link_libraries(test_report PRIVATE linkvigil_report linkvigil_report_range)
-target_compile_definitions(test_report PRIVATE LINKVIGIL_REPORT_TOOL="$<TARGET_FILE:linkvigil-report>")
-add_dependencies(test_report linkvigil-report)
+target_compile_definitions(test_report PRIVATE LINKVIGIL_REPORT_TOOL="$<TARGET_FILE:linkvigil-report>"
+                                              LINKVIGIL_GUIDE_PDF="${LINKVIGIL_PROGRAM_DIR}/linkvigil.pdf")
+add_dependencies(test_report linkvigil-report linkvigil_help)
 # Report periods, stamps and the timeline where the clocks change, in two
 # zones: a day that begins at 01:00 and an hour that happens twice.
 add_executable(test_timezones unit/TestTimeZones.cpp)

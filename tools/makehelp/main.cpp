@@ -1,8 +1,8 @@
 // linkvigil-makehelp: lays out the user guide from its Markdown text with
 // Qt's text engine and prints it to a PDF file: A4, a title block with the
-// version, a contents list, the figures (pictures of the real windows,
-// made by linkvigil-figures), a running header and "Page N of M" in the
-// footer.
+// version, a contents list and the figures (pictures of the real windows,
+// made by linkvigil-figures), on the pages the outage report has too (the
+// margins, colours, running header and "Page N of M" of page/).
 //
 //   linkvigil-makehelp INPUT.md FIGURE-FOLDER OUTPUT.pdf
 //
@@ -18,12 +18,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QList>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QTextBlock>
@@ -34,6 +30,10 @@
 #include <QTextList>
 #include <QTextTable>
 #include <QUrl>
+
+#include "page/PageComposer.h"
+#include "page/PageStyle.h"
+#include "page/PdfPages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,56 +52,28 @@ namespace {
 // ---------------------------------------------------------------------------
 // Page geometry and typography
 
-constexpr int kDpi = 300;
-constexpr double kMarginLeftMm = 20;
-constexpr double kMarginRightMm = 20;
-constexpr double kMarginTopMm = 20;
-constexpr double kMarginBottomMm = 22;
-// Baselines of the running header and the footer, from the page's edges.
-constexpr double kHeaderBaselineMm = 12;
-constexpr double kFooterBaselineMm = 11;
-
 constexpr double kBodyPoints = 10;
 constexpr double kCodePoints = 8.8;
 constexpr double kTablePoints = 9;
 
-const QColor kHeadingColour(0x1d, 0x35, 0x57);
-const QColor kRuleColour(0x9a, 0xa5, 0xb1);
-const QColor kCodeBackground(0xf1, 0xf3, 0xf6);
-const QColor kTableHeaderBackground(0xe4, 0xe9, 0xef);
-const QColor kQuietText(0x55, 0x5f, 0x6b);
+const QColor kHeadingColour(page::kHeading);
+const QColor kRuleColour(page::kRule);
+const QColor kCodeBackground(page::kCodeBackground);
+const QColor kTableHeaderBackground(page::kTableHeaderBackground);
+const QColor kQuietText(page::kQuiet);
 
 QString version() {
     return QString::fromLatin1(LINKVIGIL_VERSION);
 }
 
-double mmToDevice(double mm) {
-    return mm / 25.4 * kDpi;
-}
+using page::mm;
+using page::monoFamilies;
+using page::sansFamilies;
 
 // Lengths in text formats are layout pixels, 96 to the inch; the layout
 // scales them to the printer's resolution.
 double pt(double points) {
     return points * 96.0 / 72.0;
-}
-
-QStringList sansFamilies() {
-    return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans"),
-            QStringLiteral("Noto Sans")};
-}
-
-QStringList monoFamilies() {
-    return {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Mono"),
-            QStringLiteral("Nimbus Mono PS")};
-}
-
-QFont sansFont(double points, bool bold = false) {
-    QFont font;
-    font.setFamilies(sansFamilies());
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
 }
 
 void fail(const QString& message) {
@@ -254,7 +226,8 @@ void styleCode(const QTextBlock& block) {
     format.setTopMargin(0);
     format.setBottomMargin(0);
     format.setLineHeight(100, QTextBlockFormat::SingleHeight);
-    format.setNonBreakableLines(true);
+    // A line too long for the page wraps instead of running off its edge.
+    format.setNonBreakableLines(false);
     cursor.setBlockFormat(format);
     editCharFormats(block, [&](QTextCharFormat& c) {
         c.clearProperty(QTextFormat::FontSizeAdjustment);
@@ -364,9 +337,9 @@ void tidyTables(QTextDocument& doc) {
 
 // Body, list, code and table styles over the whole text.
 void styleDocument(QTextDocument& doc) {
-    doc.setDefaultFont(sansFont(kBodyPoints));
+    doc.setDefaultFont(page::sans(kBodyPoints));
     doc.setDocumentMargin(0);
-    doc.setIndentWidth(pt(14));
+    doc.setIndentWidth(pt(18)); // room for a list's "10." inside the margin
     QTextFrameFormat root = doc.rootFrame()->frameFormat();
     root.setMargin(0);
     root.setPadding(0);
@@ -718,45 +691,17 @@ private:
 // ---------------------------------------------------------------------------
 // Printing
 
-struct Page {
-    double width;  // device pixels
-    double height; // device pixels
-    QRectF body;   // the text area on the page
-};
-
-void drawPage(QPainter& painter, QTextDocument& doc, const Page& page, int index, int count) {
-    const double bodyHeight = page.body.height();
-    painter.save();
-    painter.translate(page.body.left(), page.body.top() - index * bodyHeight);
+// The text's page `index`, in the body of that page.
+void drawPage(QPainter& painter, QTextDocument& doc, const QRectF& body, int index) {
+    const double bodyHeight = body.height();
+    painter.translate(body.left(), body.top() - index * bodyHeight);
     QAbstractTextDocumentLayout::PaintContext context;
     // Borders at the body's right edge must not be cut off.
-    const double spill = mmToDevice(3);
-    context.clip = QRectF(-spill, index * bodyHeight, page.body.width() + 2 * spill, bodyHeight);
+    const double spill = mm(3);
+    context.clip = QRectF(-spill, index * bodyHeight, body.width() + 2 * spill, bodyHeight);
     context.palette.setColor(QPalette::Text, Qt::black);
     painter.setClipRect(context.clip);
     doc.documentLayout()->draw(&painter, context);
-    painter.restore();
-
-    painter.save();
-    painter.setFont(sansFont(8));
-    painter.setPen(kQuietText);
-    const double left = page.body.left();
-    const double right = page.body.right();
-    if (index > 0) {
-        const double baseline = mmToDevice(kHeaderBaselineMm);
-        painter.drawText(QPointF(left, baseline), QStringLiteral("Linkvigil User Guide"));
-        const QString versionText = QStringLiteral("Version ") + version();
-        const double w = painter.fontMetrics().horizontalAdvance(versionText);
-        painter.drawText(QPointF(right - w, baseline), versionText);
-        painter.setPen(QPen(kRuleColour, mmToDevice(0.2)));
-        const double ruleY = baseline + mmToDevice(2);
-        painter.drawLine(QPointF(left, ruleY), QPointF(right, ruleY));
-        painter.setPen(kQuietText);
-    }
-    const QString footer = QStringLiteral("Page %1 of %2").arg(index + 1).arg(count);
-    const double w = painter.fontMetrics().horizontalAdvance(footer);
-    painter.drawText(QPointF((page.width - w) / 2, page.height - mmToDevice(kFooterBaselineMm)), footer);
-    painter.restore();
 }
 
 std::optional<QString> readText(const QString& path, QString* error) {
@@ -794,28 +739,15 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(QStringLiteral("cannot write %1: %2").arg(output, file.errorString()));
+    page::PdfPages pdf(output, QStringLiteral("Linkvigil User Guide"));
+    if (!pdf.isOpen()) {
+        fail(pdf.error());
         return 1;
     }
-    QPdfWriter writer(&file);
-    writer.setResolution(kDpi);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageOrientation(QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    writer.setTitle(QStringLiteral("Linkvigil User Guide"));
-    writer.setCreator(QStringLiteral("Linkvigil"));
-
-    Page page;
-    page.width = writer.width();
-    page.height = writer.height();
-    page.body = QRectF(mmToDevice(kMarginLeftMm), mmToDevice(kMarginTopMm),
-                       page.width - mmToDevice(kMarginLeftMm) - mmToDevice(kMarginRightMm),
-                       page.height - mmToDevice(kMarginTopMm) - mmToDevice(kMarginBottomMm));
+    const QRectF body = pdf.body();
 
     GuideDocument doc;
-    doc.documentLayout()->setPaintDevice(&writer);
+    doc.documentLayout()->setPaintDevice(&pdf.device());
     const QString titleBlock = QStringLiteral(u"# Linkvigil — User Guide\n\nVersion %1 for Linux\n\n").arg(version());
     doc.setMarkdown(titleBlock + *markdown);
     tidyTables(doc);
@@ -825,11 +757,11 @@ int main(int argc, char* argv[]) {
     placeFigures(doc);
     styleCaptions(doc);
     std::vector<ContentsEntry> contents = insertContents(doc);
-    doc.setPageSize(page.body.size());
+    doc.setPageSize(body.size());
 
     shrinkFrameNeighbours(doc);
     relayout(doc);
-    Paginator paginator(doc, page.body.height());
+    Paginator paginator(doc, body.height());
     // Each pass adds at most one break, from the top down.
     for (int i = 0; i < 200 && paginator.pass(); ++i) {
     }
@@ -843,29 +775,17 @@ int main(int argc, char* argv[]) {
 
     if (!doc.unknownResources.isEmpty()) {
         fail(QStringLiteral("%1: no such figure: %2").arg(input, doc.unknownResources.join(QStringLiteral(", "))));
-        file.cancelWriting();
         return 1;
     }
 
-    const int count = doc.pageCount();
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        fail(QStringLiteral("cannot start the PDF %1").arg(output));
-        file.cancelWriting();
-        return 1;
-    }
-    for (int index = 0; index < count; ++index) {
+    PageComposer pages(body);
+    for (int index = 0; index < doc.pageCount(); ++index) {
         if (index > 0)
-            writer.newPage();
-        drawPage(painter, doc, page, index, count);
+            pages.newPage();
+        pages.add([&doc, body, index](QPainter& painter) { drawPage(painter, doc, body, index); });
     }
-    if (!painter.end()) {
-        fail(QStringLiteral("cannot finish the PDF %1").arg(output));
-        file.cancelWriting();
-        return 1;
-    }
-    if (!file.commit()) {
-        fail(QStringLiteral("cannot write %1: %2").arg(output, file.errorString()));
+    if (!pdf.finish(pages, {QStringLiteral("Linkvigil User Guide"), QStringLiteral("Version ") + version()})) {
+        fail(pdf.error());
         return 1;
     }
     return 0;

@@ -1,7 +1,7 @@
 # The user guide, laid out from its Markdown text at build time into
 # linkvigil.pdf, and the information page, both into the program folder.
 add_executable(linkvigil-makehelp ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(linkvigil-makehelp PRIVATE linkvigil_common Qt6::Gui)
+target_link_libraries(linkvigil-makehelp PRIVATE linkvigil_page)
 target_compile_definitions(linkvigil-makehelp PRIVATE LINKVIGIL_VERSION="${PROJECT_VERSION}")
 
 set(LINKVIGIL_GUIDE_TEXT ${PROJECT_SOURCE_DIR}/docs/linkvigil-guide.md)

@@ -11,3 +11,4 @@ add_library(linkvigil_metrics STATIC
     ${CMAKE_CURRENT_LIST_DIR}/MetricsServer.cpp ${CMAKE_CURRENT_LIST_DIR}/MetricsServer.h
 )
 target_link_libraries(linkvigil_metrics PUBLIC linkvigil_core Qt6::Core Qt6::Network PRIVATE Qt6::HttpServer)
+linkvigil_precompile(linkvigil_metrics)

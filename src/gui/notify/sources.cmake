@@ -8,4 +8,5 @@ add_library(linkvigil_desktop STATIC
 )
 target_include_directories(linkvigil_desktop PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(linkvigil_desktop PUBLIC linkvigil_core Qt6::DBus)
+linkvigil_precompile(linkvigil_desktop)
 target_link_libraries(linkvigil_gui PUBLIC linkvigil_desktop)

@@ -1,0 +1,1 @@
+// Nothing of its own: the target compiles the headers the tests share.
