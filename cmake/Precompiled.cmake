@@ -22,7 +22,6 @@ endfunction()
 # with the same options.
 function(linkvigil_reuse_precompiled target origin)
     if(LINKVIGIL_PCH)
-        set_property(TARGET ${target} PROPERTY PRECOMPILE_HEADERS_REUSE_FROM ${origin})
-        add_dependencies(${target} ${origin})
+        target_precompile_headers(${target} REUSE_FROM ${origin})
     endif()
 endfunction()

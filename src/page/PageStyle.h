@@ -16,12 +16,12 @@ constexpr double kMarginBottomMm = 22;
 constexpr double kHeaderBaselineMm = 12;
 constexpr double kFooterBaselineMm = 11;
 
-constexpr QRgb kHeading = 0x1d3557; // titles and headings
-constexpr QRgb kRule = 0x9aa5b1;    // lines across the page
-constexpr QRgb kQuiet = 0x555f6b;   // header, footer, notes
-constexpr QRgb kTableHeaderBackground = 0xe4e9ef;
-constexpr QRgb kStripe = 0xf5f7f9; // every other table row
-constexpr QRgb kCodeBackground = 0xf1f3f6;
+inline const QColor kHeading{0x1d, 0x35, 0x57}; // titles and headings
+inline const QColor kRule{0x9a, 0xa5, 0xb1};    // lines across the page
+inline const QColor kQuiet{0x55, 0x5f, 0x6b};   // header, footer, notes
+inline const QColor kTableHeaderBackground{0xe4, 0xe9, 0xef};
+inline const QColor kStripe{0xf5, 0xf7, 0xf9}; // every other table row
+inline const QColor kCodeBackground{0xf1, 0xf3, 0xf6};
 
 constexpr double mm(double value) {
     return value / 25.4 * kDpi;

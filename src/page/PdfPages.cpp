@@ -9,19 +9,23 @@
 
 namespace page {
 
+namespace {
+
+// The frame around page `index` of `count`: the running header from the
+// second page on, "Page N of M" centred in the footer.
 void drawFrame(QPainter& painter, const QSizeF& sheet, const QRectF& body, int index, int count,
                const RunningHead& head) {
     painter.save();
     painter.setFont(sans(8));
-    painter.setPen(QColor(kQuiet));
+    painter.setPen(kQuiet);
     const QFontMetricsF metrics(painter.font(), painter.device());
     if (index > 0) {
         const double baseline = mm(kHeaderBaselineMm);
         painter.drawText(QPointF(body.left(), baseline), head.left);
         painter.drawText(QPointF(body.right() - metrics.horizontalAdvance(head.right), baseline), head.right);
-        painter.setPen(QPen(QColor(kRule), mm(0.2)));
+        painter.setPen(QPen(kRule, mm(0.2)));
         painter.drawLine(QPointF(body.left(), baseline + mm(2)), QPointF(body.right(), baseline + mm(2)));
-        painter.setPen(QColor(kQuiet));
+        painter.setPen(kQuiet);
     }
     const QString footer = QStringLiteral("Page %1 of %2").arg(index + 1).arg(count);
     painter.drawText(
@@ -29,6 +33,8 @@ void drawFrame(QPainter& painter, const QSizeF& sheet, const QRectF& body, int i
         footer);
     painter.restore();
 }
+
+} // namespace
 
 PdfPages::PdfPages(const QString& path, const QString& title) : m_path(path), m_file(path) {
     if (!m_file.open(QIODevice::WriteOnly)) {

@@ -19,12 +19,6 @@ struct RunningHead {
     QString right;
 };
 
-// Draws the frame around page `index` of `count` on a sheet of `sheet`
-// size whose body is `body`: the running header from the second page on,
-// "Page N of M" centred in the footer.
-void drawFrame(QPainter& painter, const QSizeF& sheet, const QRectF& body, int index, int count,
-               const RunningHead& head);
-
 // A PDF of A4 pages in the house style, written to a file that is only
 // replaced once it is complete. Open it, lay out on a PageComposer over
 // body() (measuring with painter()), then finish().

@@ -28,14 +28,13 @@ namespace report {
 
 namespace {
 
+using page::kHeading;
+using page::kQuiet;
+using page::kRule;
+using page::kStripe;
+using page::kTableHeaderBackground;
 using page::mm;
 using page::sans;
-
-const QColor kHeading(page::kHeading);
-const QColor kRule(page::kRule);
-const QColor kHeaderBackground(page::kTableHeaderBackground);
-const QColor kStripe(page::kStripe);
-const QColor kQuiet(page::kQuiet);
 
 QString titleText(const QString& host) {
     return host.isEmpty() ? QStringLiteral("Outages") : QStringLiteral("Outages of %1").arg(host);
@@ -178,13 +177,13 @@ void placeTable(Sheet& sheet, const Table& table) {
     const double headerHeight = height(table.header, table.headerFont, nullptr);
     const double firstRow = table.rows.isEmpty() ? 0 : height(table.rows.first().cells, table.font, nullptr);
     sheet.pages.ensureRoom(headerHeight + firstRow);
-    place(table.header, table.headerFont, nullptr, kHeaderBackground, headerHeight);
+    place(table.header, table.headerFont, nullptr, kTableHeaderBackground, headerHeight);
     for (int r = 0; r < table.rows.size(); ++r) {
         const Table::Row& row = table.rows[r];
         const double rowHeight = height(row.cells, table.font, &row);
         if (rowHeight > sheet.pages.room()) {
             sheet.pages.newPage();
-            place(table.header, table.headerFont, nullptr, kHeaderBackground, headerHeight);
+            place(table.header, table.headerFont, nullptr, kTableHeaderBackground, headerHeight);
         }
         place(row.cells, table.font, &row, r % 2 ? kStripe : QColor(), rowHeight);
     }

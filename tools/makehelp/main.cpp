@@ -56,16 +56,15 @@ constexpr double kBodyPoints = 10;
 constexpr double kCodePoints = 8.8;
 constexpr double kTablePoints = 9;
 
-const QColor kHeadingColour(page::kHeading);
-const QColor kRuleColour(page::kRule);
-const QColor kCodeBackground(page::kCodeBackground);
-const QColor kTableHeaderBackground(page::kTableHeaderBackground);
-const QColor kQuietText(page::kQuiet);
-
 QString version() {
     return QString::fromLatin1(LINKVIGIL_VERSION);
 }
 
+using page::kCodeBackground;
+using page::kHeading;
+using page::kQuiet;
+using page::kRule;
+using page::kTableHeaderBackground;
 using page::mm;
 using page::monoFamilies;
 using page::sansFamilies;
@@ -199,7 +198,7 @@ void styleHeading(const QTextBlock& block, int level) {
         setFamilies(c, sansFamilies());
         c.setFontPointSize(sizes[i]);
         c.setFontWeight(QFont::Bold);
-        c.setForeground(level <= 2 ? kHeadingColour : QColor(Qt::black));
+        c.setForeground(level <= 2 ? kHeading : QColor(Qt::black));
     });
 }
 
@@ -241,7 +240,7 @@ void styleTable(QTextTable* table) {
     QTextTableFormat format = table->format();
     format.setBorder(0.75);
     format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setBorderBrush(kRuleColour);
+    format.setBorderBrush(kRule);
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
     format.setCellPadding(pt(3.5));
@@ -263,7 +262,7 @@ void styleTable(QTextTable* table) {
             QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
             cellFormat.setBorder(0.75);
             cellFormat.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-            cellFormat.setBorderBrush(kRuleColour);
+            cellFormat.setBorderBrush(kRule);
             if (row == 0)
                 cellFormat.setBackground(kTableHeaderBackground);
             cell.setFormat(cellFormat);
@@ -436,7 +435,7 @@ void styleCaptions(QTextDocument& doc) {
         cursor.setBlockFormat(format);
         editCharFormats(block, [](QTextCharFormat& c) {
             c.setFontPointSize(9);
-            c.setForeground(kQuietText);
+            c.setForeground(kQuiet);
         });
     }
 }
@@ -455,7 +454,7 @@ void styleTitle(QTextDocument& doc) {
         editCharFormats(title, [](QTextCharFormat& c) {
             c.setFontPointSize(24);
             c.setFontWeight(QFont::Bold);
-            c.setForeground(kHeadingColour);
+            c.setForeground(kHeading);
         });
     }
     QTextCursor cursor(subtitle);
@@ -465,7 +464,7 @@ void styleTitle(QTextDocument& doc) {
     cursor.setBlockFormat(format);
     editCharFormats(subtitle, [](QTextCharFormat& c) {
         c.setFontPointSize(11);
-        c.setForeground(kQuietText);
+        c.setForeground(kQuiet);
     });
 }
 
@@ -494,7 +493,7 @@ std::vector<ContentsEntry> insertContents(QTextDocument& doc) {
     labelText.setFontFamilies(sansFamilies());
     labelText.setFontPointSize(12);
     labelText.setFontWeight(QFont::Bold);
-    labelText.setForeground(kHeadingColour);
+    labelText.setForeground(kHeading);
     cursor.insertBlock(label, labelText);
     cursor.insertText(QStringLiteral("Contents"));
 
