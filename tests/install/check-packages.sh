@@ -3,8 +3,9 @@
 # lintian finds nothing that debian/ does not name with its reason; the
 # watcher's package depends on no desktop library; both install with apt,
 # linkvigil-watch --help and man work, linkvigil-echo answers a test host in
-# a private namespace, the window started offscreen by a normal user keeps
-# its settings in that user's ~/.config/linkvigil/ and nothing beside the
+# a private namespace, the system unit's command watches a host as
+# installed, the window started offscreen by a normal user keeps its
+# settings in that user's ~/.config/linkvigil/ and nothing beside the
 # program; and after a purge nothing of theirs is left outside the user's
 # folders.
 # Usage: check-packages.sh DEB-FOLDER
@@ -55,6 +56,26 @@ linkvigil-watch --help | head -n 1
 man -w linkvigil-watch linkvigil-echo linkvigil >/dev/null || fail "a manual page is missing"
 "$here/../netns/netns-run.sh" -- linkvigil-echo 192.0.2.1 || fail "linkvigil-echo got no answer from the test host"
 
+echo "== the system unit, as installed"
+# systemd-analyze verify works without systemd running; any output fails. A
+# template is verified as an instance. Then the unit's own command runs as
+# systemd would start instance "ci", on the settings file the admin writes.
+unit=/lib/systemd/system/linkvigil-watch@.service
+units=$(mktemp -d)
+cp "$unit" "$units/linkvigil-watch@ci.service"
+out=$(systemd-analyze verify --man=no "$units/linkvigil-watch@ci.service" 2>&1) || fail "systemd-analyze: $out"
+[[ -z $out ]] || fail "systemd-analyze: $out"
+rm -rf "$units"
+[[ -e /var/lib/private ]] && made_private= || made_private=yes
+mkdir -p /etc/linkvigil
+printf '%s\n' '[Addresses]' 'Count=1' 'Address01=192.0.2.1' '[Ping]' 'Interval=500' \
+  '[Logging]' 'UseLogging=1' 'LogFile=Connect.log' >/etc/linkvigil/ci.ini
+"$here/../netns/netns-run.sh" -- bash "$here/run-system-unit.sh" "$unit" ci 4 ||
+  fail "the system unit's watcher did not work as installed"
+# The settings file is the admin's, which a purge leaves; the state is the
+# package's, which a purge removes.
+rm -rf /etc/linkvigil
+
 echo "== the window, as a normal user"
 rm -rf "$home/.config/linkvigil" "$home/.local/state/linkvigil"
 # In the test network, so that nothing it might look up leaves this machine;
@@ -69,6 +90,7 @@ echo "  settings in $home/.config/linkvigil/Linkvigil.ini"
 
 echo "== purge"
 apt-get purge -y -qq linkvigil linkvigil-watch >/dev/null
+[[ -z $made_private ]] || rmdir /var/lib/private || fail "the purge left: $(ls -A /var/lib/private)"
 snapshot >/tmp/lv-after.txt
 left=$(comm -13 /tmp/lv-before.txt /tmp/lv-after.txt)
 [[ -z $left ]] || fail "left after the purge:"$'\n'"$left"
