@@ -6,8 +6,11 @@
 // window at each span there. With --store FILE it reads a real History.db
 // instead (its first host, up to its newest echo), as the window does: e.g.
 // the month or the year that `linkvigil-bench-history-store --stores FOLDER`
-// leaves in FOLDER.
+// leaves in FOLDER. Then, for each view, it leaves the window live for five
+// seconds on a clock that runs, and prints its reads of the history a
+// second and the share of a core the program used.
 
+#include "SlowHistory.h"
 #include "SyntheticHistory.h"
 #include "TApplication.h"
 #include "history/HistoryReader.h"
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
 
 #include <algorithm>
@@ -111,8 +115,12 @@ int main(int argc, char* argv[]) {
     }
     const long before = residentKiB();
 
-    THistoryForm form(nullptr, history, nullptr);
-    form.setClock([now] { return QDateTime::fromMSecsSinceEpoch(now); });
+    // Counts the reads; with no delay.
+    SlowHistory counted(*history, 0);
+    QElapsedTimer running; // the clock runs while valid
+    THistoryForm form(nullptr, &counted, nullptr);
+    form.setClock(
+        [now, &running] { return QDateTime::fromMSecsSinceEpoch(now + (running.isValid() ? running.elapsed() : 0)); });
     form.setWatchedHost(shown);
     form.setOutages(rows);
     form.resize(1000, 480);
@@ -161,6 +169,29 @@ int main(int argc, char* argv[]) {
         QTest::mouseMove(chart, QPoint(qRound(chart->xOf(hole - 20 * kMinute)), chart->height() / 2));
         form.grab().save(QDir(shots).filePath(QStringLiteral("history-blackhole.png")));
     }
+    const auto cpuSeconds = [] {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    running.start();
+    std::printf("%-5s %14s %10s\n", "live", "reads per s", "% of core");
+    for (const auto& [name, span] : spans) {
+        if (!chart->view().live())
+            form.btnLive->click();
+        const qint64 at = now + running.elapsed();
+        chart->showRange(at - span, at);
+        settle();
+        const int reads = counted.bucketCalls;
+        const double cpu = cpuSeconds();
+        QElapsedTimer watched;
+        watched.start();
+        QTest::qWait(5000);
+        const double seconds = watched.elapsed() / 1000.0;
+        std::printf("%-5s %14.1f %10.1f\n", name, (counted.bucketCalls - reads) / seconds,
+                    100 * (cpuSeconds() - cpu) / seconds);
+    }
+
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("resident memory: %ld KiB before the window, %ld KiB with it (+%ld KiB); peak %ld KiB\n", before,

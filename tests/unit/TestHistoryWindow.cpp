@@ -20,7 +20,38 @@
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <memory>
+
+// A history still being written: it holds the echoes sent before
+// `written`, and each read of its buckets takes `readMs` of `clock`.
+class WrittenHistory : public IHistorySource {
+public:
+    WrittenHistory(IHistorySource& inner, std::atomic<qint64>& clock) : m_inner(inner), m_clock(clock) {}
+
+    QList<HistoryHost> hosts() override { return m_inner.hosts(); }
+    QList<HistoryBucket> buckets(const QString& host, qint64 fromMs, qint64 toMs, int columns) override {
+        ++reads;
+        QList<HistoryBucket> result = m_inner.buckets(host, fromMs, toMs, columns);
+        for (int i = 0; i < columns; ++i)
+            if (fromMs + (toMs - fromMs) * i / columns >= written)
+                result[i] = HistoryBucket();
+        m_clock += readMs;
+        return result;
+    }
+    void forEachEcho(const QString& host, qint64 fromMs, qint64 toMs,
+                     const std::function<bool(const EchoSample&)>& take) override {
+        m_inner.forEachEcho(host, fromMs, std::min<qint64>(toMs, written), take);
+    }
+
+    std::atomic<qint64> written = 0;
+    std::atomic<int> reads = 0;
+    static constexpr qint64 readMs = 40;
+
+private:
+    IHistorySource& m_inner;
+    std::atomic<qint64>& m_clock;
+};
 
 // The history window on a made-up month of one echo a second with a
 // 10-minute blackhole two hours ago: its view, its picture, its readout
@@ -279,6 +310,44 @@ private slots:
     }
 
     // On a slow disk the window pans at once, drawing what it has cached.
+    // The echoes reach the file seconds after they are sent, and reading
+    // takes time: a tick reads the newest buckets once, not on and on while
+    // the clock moves during each read, and reads the last seconds again
+    // once they are written.
+    void theNewestSecondsAreReadOnceATick() {
+        std::atomic<qint64> clock = kNow;
+        WrittenHistory writing(synthetic, clock);
+        const auto closeFirst = qScopeGuard([this] { form.reset(); });
+        writing.written = kNow - 2000;
+        form = std::make_unique<THistoryForm>(nullptr, &writing, &dialogs);
+        form->setClock([&clock] { return QDateTime::fromMSecsSinceEpoch(clock); });
+        form->setWatchedHost(QStringLiteral("router.lan"));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        settle();
+        const int reads = writing.reads;
+        clock += 1000;
+        form->refresh();
+        settle();
+        QCOMPARE(writing.reads - reads, 1);
+
+        // A minute, in buckets of tens of ms; the echoes end at kNow + 1 s.
+        form->chart->showRange(clock - kMinute, clock);
+        settle();
+        form->chart->image();
+        const int before = form->chart->plot().shownColumns().echoes();
+        writing.written = clock.load();
+        clock += 1000;
+        form->refresh();
+        settle();
+        form->chart->image();
+        // Every echo of the minute is shown, the late ones too.
+        const int shown = form->chart->plot().shownColumns().echoes();
+        const int held = synthetic.buckets(QStringLiteral("router.lan"), view().fromMs(), view().toMs(), 1)[0].echoes;
+        QVERIFY2(shown > before && shown >= held,
+                 qPrintable(QStringLiteral("%1, then %2 of %3").arg(before).arg(shown).arg(held)));
+    }
+
     void panningNeverWaitsForTheHistory() {
         SlowHistory slow(synthetic, 250);
         // The window (and its fetcher's thread) goes before the history it

@@ -28,6 +28,10 @@ constexpr qint64 kHour = 3'600'000;
 constexpr qint64 kDay = 24 * kHour;
 constexpr qint64 kUnknownFirst = 30 * kDay; // assumed until the history tells
 constexpr int kCachedScreens = 8;
+// The program's echoes reach the file a second or two after they were sent
+// (the shelf hands them on once a second, then the writer commits): the
+// buckets of the last seconds are read again at the next tick.
+constexpr qint64 kSettleMs = 3000;
 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption) {
     auto* result = new QPushButton(caption, parent);
@@ -294,26 +298,29 @@ void THistoryForm::viewChanged() {
 
 // The buckets of the view with half a screen to spare on either side are
 // there, or those of a screen on either side are asked for: panning draws
-// from the cache while they come.
+// from the cache while they come. Time is the view's, which moves once a
+// tick, so the newest buckets are read once a tick however long reading
+// takes, never again and again as the clock moves on during each read.
 void THistoryForm::requestBuckets() {
     if (!m_fetcher || m_host.isEmpty())
         return;
     const HistoryViewport& view = chart->view();
     const qint64 width = chart->bucketWidthMs();
-    const qint64 now = nowMs();
+    const qint64 now = view.nowMs();
+    const qint64 settled = now - kSettleMs;
     const qint64 span = view.spanMs();
     const auto clipped = [&](qint64 from, qint64 to) {
         return std::pair{std::max(from, BucketCache::floorToGrid(view.firstMs(), width)),
                          std::min(to, BucketCache::ceilToGrid(now + 1, width))};
     };
     const auto [nearFrom, nearTo] = clipped(view.fromMs() - span / 2, view.toMs() + span / 2);
-    if (const auto lacking = m_cache.missing(m_host, width, nearFrom, nearTo, now); lacking.first >= lacking.second)
+    if (const auto lacking = m_cache.missing(m_host, width, nearFrom, nearTo, settled); lacking.first >= lacking.second)
         return;
     const auto [from, to] = clipped(view.fromMs() - span, view.toMs() + span);
-    const BucketCache::Span missing = m_cache.missing(m_host, width, from, to, now);
+    const BucketCache::Span missing = m_cache.missing(m_host, width, from, to, settled);
     if (missing.first >= missing.second)
         return;
-    BucketRequest request{m_host, missing.first, missing.second, width, now};
+    BucketRequest request{m_host, missing.first, missing.second, width, settled};
     if (m_asked && m_asked->host == request.host && m_asked->fromMs == request.fromMs &&
         m_asked->toMs == request.toMs && m_asked->widthMs == request.widthMs)
         return; // on its way
