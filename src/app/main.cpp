@@ -151,7 +151,7 @@ int main(int argc, char* argv[]) {
         history::follow(*MainForm->Engine, historyShelf, *MainForm->History);
     THistoryForm historyForm(nullptr, nullptr, &fileDialogs);
     HistoryForm = &historyForm;
-    ConnectHistory(MainForm, HistoryForm, &historyShelf);
+    ConnectHistory(MainForm, HistoryForm);
     QtReverseLookup hopNames;
     TRouteForm routeForm(nullptr, hopNames, &fileDialogs);
     RouteForm = &routeForm;

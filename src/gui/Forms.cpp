@@ -34,15 +34,13 @@ void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesFo
                      [outages] { outages->setInProgress(std::nullopt); });
 }
 
-void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf) {
+void ConnectHistory(TMainForm* main, THistoryForm* history) {
     MonitorEngine* engine = main->Engine;
     QObject::connect(engine, &MonitorEngine::outageRow, history, &THistoryForm::addOutage);
     QObject::connect(engine, &MonitorEngine::outageInProgress, history,
                      [history](const LedgerRow& row) { history->setOutageInProgress(row); });
     QObject::connect(engine, &MonitorEngine::outageCleared, history,
                      [history] { history->setOutageInProgress(std::nullopt); });
-    if (shelf)
-        QObject::connect(shelf, &HistoryShelf::flushed, history, &THistoryForm::echoesArrived);
 }
 
 void ConnectRoute(TMainForm* main, TRouteForm* route, HistoryShelf* shelf) {

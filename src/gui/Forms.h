@@ -27,12 +27,13 @@ extern TRouteForm* RouteForm;
 // it there, and the dialog's "save" answer saves the settings.
 void ConnectForms(TMainForm* main, TLogForm* logForm, TfrmWarn* warn, TOutagesForm* outages = nullptr);
 
-// The History window follows the engine's outages, and reads again when
-// the shelf has handed new echoes to its writers.
-void ConnectHistory(TMainForm* main, THistoryForm* history, HistoryShelf* shelf);
+// The History window follows the engine's outages (it reads the newest
+// echoes at each tick by itself).
+void ConnectHistory(TMainForm* main, THistoryForm* history);
 
 // The Route window shows each round of the engine's trace, and reads its
-// hop's probes again when the shelf has handed new ones to its writers.
+// hop's route changes again when the shelf has handed new probes to its
+// writers.
 void ConnectRoute(TMainForm* main, TRouteForm* route, HistoryShelf* shelf);
 
 // The tray icon steers the main window as its own controls do, and the

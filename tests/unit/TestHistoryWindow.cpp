@@ -309,7 +309,6 @@ private slots:
         QVERIFY(boxes.errors.isEmpty());
     }
 
-    // On a slow disk the window pans at once, drawing what it has cached.
     // The echoes reach the file seconds after they are sent, and reading
     // takes time: a tick reads the newest buckets once, not on and on while
     // the clock moves during each read, and reads the last seconds again
@@ -348,6 +347,7 @@ private slots:
                  qPrintable(QStringLiteral("%1, then %2 of %3").arg(before).arg(shown).arg(held)));
     }
 
+    // On a slow disk the window pans at once, drawing what it has cached.
     void panningNeverWaitsForTheHistory() {
         SlowHistory slow(synthetic, 250);
         // The window (and its fetcher's thread) goes before the history it

@@ -281,11 +281,6 @@ void THistoryForm::refresh() {
     requestBuckets();
 }
 
-void THistoryForm::echoesArrived() {
-    if (isVisible())
-        requestBuckets();
-}
-
 void THistoryForm::viewChanged() {
     const HistoryViewport& view = chart->view();
     const QDateTime from = QDateTime::fromMSecsSinceEpoch(view.fromMs(), Qt::LocalTime);

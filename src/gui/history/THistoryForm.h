@@ -75,8 +75,6 @@ public:
     static const QList<qint64>& presetSpans();
 
 public slots:
-    // New echoes were kept: the view fetches them when it shows their time.
-    void echoesArrived();
     // The clock's tick: Live follows it.
     void refresh();
     void btnExportImageClick();

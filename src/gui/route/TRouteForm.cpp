@@ -169,7 +169,6 @@ void TRouteForm::showHop(int hop) {
 }
 
 void TRouteForm::echoesArrived() {
-    hopHistory->echoesArrived();
     if (isVisible())
         showMarks();
 }

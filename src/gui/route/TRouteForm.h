@@ -46,7 +46,8 @@ public:
 public slots:
     // A round of the trace ended: the path as it stands.
     void showPath(const PathSnapshot& path);
-    // New probes were kept.
+    // New probes were kept: the hop's route changes are read again (the
+    // hop's history reads its newest seconds at each tick by itself).
     void echoesArrived();
 
 private:
